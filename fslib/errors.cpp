@@ -1,0 +1,2 @@
+// Error records and message catalogue.
+#include "fslib.h"

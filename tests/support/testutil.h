@@ -1,0 +1,48 @@
+// Helpers shared by the tests. They check results with independent code
+// (the C++ standard library and the platform's own calls), never with the
+// library under test.
+#ifndef TESTS_TESTUTIL_H
+#define TESTS_TESTUTIL_H
+
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+// The platform's path separator, as users of each target write paths.
+extern const char test_sep;
+
+// A fresh temporary directory for each test, removed with all it holds
+// afterwards (read-only entries included).
+class TempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The directory itself, and a path below it (rel uses '/' and is
+    // rewritten with the platform's separator).
+    const std::string &dir() const { return dir_; }
+    std::string path(const std::string &rel) const;
+
+    void write_file(const std::string &rel, const std::string &bytes) const;
+    std::string read_file(const std::string &rel) const;
+    bool exists(const std::string &rel) const;
+    void make_dir(const std::string &rel) const;
+    // Names in a directory, sorted byte-wise, "." and ".." left out.
+    std::vector<std::string> list_dir(const std::string &rel) const;
+
+private:
+    std::string dir_;
+};
+
+// Last-write time as a FILETIME count (100-ns units since 1601-01-01 UTC),
+// read and set through the platform directly.
+uint64_t test_get_mtime(const std::string &path);
+void test_set_mtime(const std::string &path, uint64_t filetime);
+
+// Clears or sets the owner's write permission (the read-only attribute).
+void test_set_readonly(const std::string &path, bool readonly);
+
+#endif
