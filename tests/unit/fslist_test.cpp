@@ -121,8 +121,9 @@ TEST_F(FsListTest, EntriesCarryTheFileInformation)
         uint32_t stamp = 0xFFF00000u | ((static_cast<uint32_t>(e.type) & 0xFFF) << 8) |
                          static_cast<uint32_t>(centiseconds >> 32);
         EXPECT_EQ(stamp, info.stamp) << e.name;
-        if (e.kind == FS_KIND_FILE)
+        if (e.kind == FS_KIND_FILE) {
             EXPECT_EQ(fs::file_size(path(e.name)), info.size) << e.name;
+        }
     }
     EXPECT_EQ(0x7947C800u, listing->count > 0 ? listing->entries[0].time : 0);
     fs_list_close(&listing);
@@ -137,19 +138,34 @@ TEST_F(FsListTest, FilterFlags)
     test_set_readonly(path("dir_ro"), true);
     test_set_readonly(path("file_ro.txt"), true);
 
-    struct Case {
-        int flags;
-        std::vector<std::string> names;
-    } cases[] = {
-        {0, {"dir_a", "dir_ro", "file_a.txt", "file_ro.txt"}},
-        {FS_LIST_DIRS_ONLY, {"dir_a", "dir_ro"}},
-        {FS_LIST_NO_READONLY, {"dir_a", "file_a.txt"}},
-        {FS_LIST_DIRS_ONLY | FS_LIST_NO_READONLY, {"dir_a"}},
-        {FS_LIST_NO_HIDDEN | FS_LIST_NO_SYSTEM, {"dir_a", "dir_ro", "file_a.txt", "file_ro.txt"}},
-        {0x70, {"dir_a", "dir_ro", "file_a.txt", "file_ro.txt"}},
+    // What the platform took as read-only: not every one keeps the
+    // attribute on a directory.
+    auto readonly = [&](const std::string &name) {
+        fs::perms p = fs::status(path(name)).permissions();
+        return (p & fs::perms::owner_write) == fs::perms::none;
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(c.names, names_of("", c.flags)) << "flags " << c.flags;
+    ASSERT_TRUE(readonly("file_ro.txt"));
+    ASSERT_FALSE(readonly("dir_a"));
+    auto keep = [&](int flags) {
+        std::vector<std::string> names;
+        for (const char *name : {"dir_a", "dir_ro", "file_a.txt", "file_ro.txt"}) {
+            bool dir = name[0] == 'd';
+            if ((flags & FS_LIST_DIRS_ONLY) && !dir)
+                continue;
+            if ((flags & FS_LIST_NO_READONLY) && readonly(name))
+                continue;
+            names.push_back(name);
+        }
+        return names;
+    };
+    const int flag_sets[] = {0,
+                             FS_LIST_DIRS_ONLY,
+                             FS_LIST_NO_READONLY,
+                             FS_LIST_DIRS_ONLY | FS_LIST_NO_READONLY,
+                             FS_LIST_NO_HIDDEN | FS_LIST_NO_SYSTEM,
+                             0x70};
+    for (int flags : flag_sets)
+        EXPECT_EQ(keep(flags), names_of("", flags)) << "flags " << flags;
     test_set_readonly(path("dir_ro"), false);
 }
 
@@ -173,8 +189,8 @@ TEST_F(FsListTest, EmptyDirectoryAndTheEnd)
     fs_list_close(&listing);
     EXPECT_EQ(nullptr, fs_enum_handle);
 
-    write_file("one.txt", "1");
-    ASSERT_EQ(nullptr, fs_list_open(dir().c_str(), "*.*", 0, &listing));
+    write_file("empty/one.txt", "1");
+    ASSERT_EQ(nullptr, fs_list_open(path("empty").c_str(), "*.*", 0, &listing));
     int end = 1;
     fs_list_next(listing, &info, &end);
     EXPECT_EQ(0, end);
@@ -183,7 +199,7 @@ TEST_F(FsListTest, EmptyDirectoryAndTheEnd)
         EXPECT_EQ(nullptr, fs_list_next(listing, &info, &end));
         EXPECT_EQ(1, end);
         EXPECT_EQ(0, memcmp(&copy, &info, sizeof info));
-        EXPECT_EQ(2, listing->cursor);
+        EXPECT_EQ(1, listing->cursor);
     }
     fs_list_close(&listing);
 }
@@ -235,8 +251,9 @@ TEST_F(FsListTest, FailuresLeaveNothingBehind)
             << c.path << ": " << r->text;
         EXPECT_NE(nullptr, strstr(r->text, "(FindFirstFile)")) << r->text;
         // A long path does not fit the record's text whole.
-        if (c.path.size() < 100)
+        if (c.path.size() < 100) {
             EXPECT_NE(nullptr, strstr(r->text, c.path.c_str())) << r->text;
+        }
         EXPECT_EQ(reinterpret_cast<DirListing *>(0x1234), listing);
         EXPECT_EQ(nullptr, fs_enum_handle);
 
@@ -296,9 +313,9 @@ TEST_F(FsListTest, EntryArrayGrowsInSteps)
 TEST_F(FsListTest, ThousandsOfEntriesCompleteAndOrdered)
 {
     std::vector<std::string> expected;
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 2000; ++i) {
         std::string name = (i % 3 == 0 ? "File_" : i % 3 == 1 ? "file-" : "FILE") +
-                           std::to_string(i * 7919 % 3001) + std::string(i % 40, 'x');
+                           std::to_string(i * 7919 % 2003) + std::string(i % 40, 'x');
         write_file(name, "");
         if (i % 97 == 0)
             make_dir("D" + name);
