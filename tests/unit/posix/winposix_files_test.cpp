@@ -126,7 +126,7 @@ TEST_F(WinposixFiles, OpenFailures)
 
 TEST_F(WinposixFiles, ReadAndWriteWholeCounts)
 {
-    std::string data(3 * 1024 * 1024 + 17, 0);
+    std::string data(1024 * 1024 + 17, 0);
     for (size_t i = 0; i < data.size(); i++)
         data[i] = static_cast<char>(i * 131 + i / 977);
     HANDLE h = open("big", GENERIC_WRITE, CREATE_NEW);
@@ -299,7 +299,11 @@ TEST_F(WinposixFiles, PointerAndEndOfFile)
     struct stat st = stat_of(path("e"));
     EXPECT_EQ(d.QuadPart, st.st_size);
     EXPECT_GE(static_cast<int64_t>(st.st_blocks) * 512, d.QuadPart);
-    EXPECT_EQ(std::string("012") + std::string(10, '\0'), read_file("e").substr(0, 13));
+    char head[13];
+    int fd = ::open(path("e").c_str(), O_RDONLY);
+    EXPECT_EQ(13, pread(fd, head, sizeof head, 0));
+    close(fd);
+    EXPECT_EQ(std::string("012") + std::string(10, '\0'), std::string(head, sizeof head));
     CloseHandle(h);
 }
 
