@@ -25,7 +25,14 @@ BOOL declines(DWORD event)
     return FALSE;
 }
 
-enum Arrangement { NONE, HANDLES, DECLINES, HANDLES_THEN_REMOVED, IGNORE_CTRL_C, DECLINES_UNDER_HANDLES };
+enum Arrangement {
+    NONE,
+    HANDLES,
+    DECLINES,
+    HANDLES_THEN_REMOVED,
+    IGNORE_CTRL_C,
+    DECLINES_UNDER_HANDLES
+};
 
 // Runs in the child: sets up, raises the signal, and exits with the number of
 // routine calls times 10 plus the last event, if the process survives.

@@ -68,8 +68,8 @@ TEST_F(WinposixRegistry, FillAndQuery)
         char data[64];
         memset(data, '#', sizeof data);
         DWORD type = 0, count = c.room;
-        EXPECT_EQ(c.code, RegQueryValueExA(key, c.name, nullptr, &type, reinterpret_cast<BYTE *>(data),
-                                           &count));
+        EXPECT_EQ(c.code, RegQueryValueExA(key, c.name, nullptr, &type,
+                                           reinterpret_cast<BYTE *>(data), &count));
         EXPECT_EQ(c.count, count);
         if (c.code == ERROR_SUCCESS) {
             EXPECT_EQ(c.type, type);
