@@ -57,9 +57,9 @@ const ErrorCodeEntry err_lib_codes[] = {
 // Texts for the application's own system-record codes, which the system's
 // message table does not hold.
 const ErrorCodeEntry err_app_messages[] = {
-    {FS_ERROR_FILE_CHANGED, "The file changed while it was being read."},
-    {FS_ERROR_UTF16, "The file holds UTF-16 text and was left unchanged."},
-    {FS_ERROR_NO_REASON, "The system call failed without giving a reason."},
+    {FS_ERROR_FILE_CHANGED, "The file changed while it was being read.\r\n"},
+    {FS_ERROR_UTF16, "The file holds UTF-16 text and was left unchanged.\r\n"},
+    {FS_ERROR_NO_REASON, "The system call failed without giving a reason.\r\n"},
     {0, 0},
 };
 

@@ -176,11 +176,11 @@ TEST_F(ErrorRecords, SystemTexts)
         {12345678, nullptr, "(Call) (12345678)"},  // no message at all
         {-5, "x", "(Call) (-5) (x)"},
         {FS_ERROR_FILE_CHANGED, nullptr,
-         "The file changed while it was being read.(Call) (536870913)"},
+         "The file changed while it was being read.\r\n(Call) (536870913)"},
         {FS_ERROR_UTF16, nullptr,
-         "The file holds UTF-16 text and was left unchanged.(Call) (536870914)"},
+         "The file holds UTF-16 text and was left unchanged.\r\n(Call) (536870914)"},
         {FS_ERROR_NO_REASON, nullptr,
-         "The system call failed without giving a reason.(Call) (536870915)"},
+         "The system call failed without giving a reason.\r\n(Call) (536870915)"},
     };
     for (const auto &c : cases) {
         memset(err_sys_record.text, 'Z', sizeof err_sys_record.text);  // unterminated

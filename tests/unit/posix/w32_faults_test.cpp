@@ -18,7 +18,7 @@ protected:
     }
 };
 
-const char *const no_reason = "The system call failed without giving a reason.";
+const char *const no_reason = "The system call failed without giving a reason.\r\n";
 
 }  // namespace
 
