@@ -159,7 +159,7 @@ static ErrorRecord *open_expanded(const char *expanded, int mode, HANDLE *handle
     ErrorRecord *r = w32_CreateFile(expanded, access, FILE_SHARE_READ, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr, &h);
     if (!r && h == INVALID_HANDLE_VALUE)
-        r = err_win32_code(ERROR_INVALID_HANDLE, "CreateFile", "%s", expanded);
+        r = err_win32_code(FS_ERROR_NO_REASON, "CreateFile", "%s", expanded);
     *handle = r ? nullptr : h;
     return r;
 }
@@ -227,7 +227,7 @@ static ErrorRecord *open_file_size(HANDLE handle, const char *name, int64_t *siz
         return nullptr;
     }
     ErrorRecord *r = err_win32("GetFileSize", "%s", name);
-    return r ? r : err_win32_code(ERROR_INVALID_FUNCTION, "GetFileSize", "%s", name);
+    return r ? r : err_win32_code(FS_ERROR_NO_REASON, "GetFileSize", "%s", name);
 }
 
 // Reads exactly `size` bytes of an open file that must be that long: the

@@ -73,7 +73,7 @@ static ErrorRecord *start_search(const char *path, const char *pattern, WIN32_FI
     HANDLE h = INVALID_HANDLE_VALUE;
     r = w32_FindFirstFile(spec, found, &h);
     if (!r && h == INVALID_HANDLE_VALUE)
-        r = err_win32_code(ERROR_INVALID_HANDLE, "FindFirstFile", "%s", spec);
+        r = err_win32_code(FS_ERROR_NO_REASON, "FindFirstFile", "%s", spec);
     if (r)
         return r;
     fs_enum_handle = h;
