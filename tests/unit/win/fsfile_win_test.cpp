@@ -1,5 +1,5 @@
-// File information and listings against the Win32 calls themselves:
-// attributes, hidden and system entries, read-only files.
+// Listings and times against the Win32 calls themselves: hidden and system
+// entries, read-only files.
 #include <windows.h>
 #include <string.h>
 
@@ -38,20 +38,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(FsWinTest, StatAttributesAreTheSystems)
-{
-    write_file("plain.txt", "p");
-    write_file("hidden.txt", "h");
-    make_dir("sub");
-    set_attributes("hidden.txt", FILE_ATTRIBUTE_HIDDEN);
-    for (const char *name : {"plain.txt", "hidden.txt", "sub"}) {
-        FileInfo info;
-        memset(&info, 0, sizeof info);
-        ASSERT_EQ(nullptr, fs_stat(path(name).c_str(), &info));
-        EXPECT_EQ(GetFileAttributesA(path(name).c_str()), info.attributes) << name;
-    }
-}
 
 TEST_F(FsWinTest, HiddenAndSystemFlags)
 {
