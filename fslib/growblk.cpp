@@ -34,7 +34,8 @@ ErrorRecord *gb_create(void **block, int32_t size, GbContext *)
         return err_code(ERR_NEGSIZE);
     if (gb_too_large(size))
         return err_code(ERR_NOMEM);
-    GbHeader *header = static_cast<GbHeader *>(calloc(1, static_cast<size_t>(size) + gb_header_size));
+    size_t bytes = static_cast<size_t>(size) + gb_header_size;
+    GbHeader *header = static_cast<GbHeader *>(calloc(1, bytes));
     if (!header)
         return err_code(ERR_NOMEM);
     header->total_size = size + gb_header_size;
