@@ -228,19 +228,6 @@ TEST_F(GrowBlock, ResizeTellsOnMoveOnceWithTheDistance)
     gb_free_pair(&p, &blocker);
 }
 
-TEST_F(GrowBlock, BlockWithoutCallbackMovesSilently)
-{
-    void *p = nullptr;
-    void *blocker = nullptr;
-    ASSERT_EQ(nullptr, gb_alloc(&p, 16));
-    ASSERT_EQ(nullptr, gb_alloc(&blocker, 16));
-    fill(p, 16, 1);
-    ASSERT_EQ(nullptr, gb_resize(&p, 1 << 21, &gb_default_context));
-    EXPECT_TRUE(holds_fill(p, 16, 1));
-    EXPECT_EQ(1 << 21, payload_size(p));
-    gb_free_pair(&p, &blocker);
-}
-
 // A payload of INT32_MAX bytes cannot be had on any target: with its header
 // the block would not fit the 32-bit total.
 TEST_F(GrowBlock, OutOfMemoryAndTheHook)
