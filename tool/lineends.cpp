@@ -1,0 +1,170 @@
+// Both passes look for line breaks eight bytes at a time and treat the runs
+// between them as blocks. The rewrite goes from the end of the image to its
+// start: every output position is at or after the position of the bytes it
+// comes from, so the bytes can be moved up and rewritten in one pass, and
+// the writer never overtakes what is still to be read.
+#include "lineends.h"
+
+#include <string.h>
+
+static const unsigned char CR = 13;
+static const unsigned char LF = 10;
+
+static const uint64_t kOnes = 0x0101010101010101ull;
+static const uint64_t kHighs = 0x8080808080808080ull;
+
+static bool is_break(unsigned char c) { return c == CR || c == LF; }
+
+// Nonzero when some byte of the word is CR or LF.
+static uint64_t word_has_break(uint64_t word)
+{
+    uint64_t lf = word ^ (kOnes * LF);
+    uint64_t cr = word ^ (kOnes * CR);
+    return ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
+}
+
+static uint64_t load_word(const unsigned char *p)
+{
+    uint64_t word;
+    memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// The first CR or LF in [p, end), or end.
+static const unsigned char *find_break(const unsigned char *p, const unsigned char *end)
+{
+    while (end - p >= 16) {
+        if (word_has_break(load_word(p)) || word_has_break(load_word(p + 8)))
+            break;
+        p += 16;
+    }
+    while (end - p >= 8 && !word_has_break(load_word(p)))
+        p += 8;
+    while (p < end && !is_break(*p))
+        p++;
+    return p;
+}
+
+// One past the last CR or LF in [start, p), or start.
+static unsigned char *find_break_back(unsigned char *start, unsigned char *p)
+{
+    while (p - start >= 16) {
+        if (word_has_break(load_word(p - 8)) || word_has_break(load_word(p - 16)))
+            break;
+        p -= 16;
+    }
+    while (p - start >= 8 && !word_has_break(load_word(p - 8)))
+        p -= 8;
+    while (p > start && !is_break(p[-1]))
+        p--;
+    return p;
+}
+
+// A CR LF or LF CR pair starts at p: p[0] is a break and p[1] the other one.
+static bool pair_at(const unsigned char *p) { return (p[0] ^ p[1]) == (CR ^ LF); }
+
+int64_t lineends_growth(const unsigned char *data, size_t size)
+{
+    const unsigned char *p = data;
+    const unsigned char *end = data + size;
+    int64_t growth = 0;
+    bool ends_in_byte = false;  // the last step so far is a byte other than LF
+    while (p < end) {
+        const unsigned char *q = find_break(p, end);
+        if (q > p)
+            ends_in_byte = true;
+        if (q == end)
+            break;
+        if (end - q >= 2 && pair_at(q)) {
+            ends_in_byte = false;
+            p = q + 2;
+        } else if (*q == LF) {
+            growth++;
+            ends_in_byte = false;
+            p = q + 1;
+        } else {
+            ends_in_byte = true;
+            p = q + 1;
+        }
+    }
+    if (ends_in_byte)
+        growth += 2;
+    return growth;
+}
+
+// The start of the run of alternating breaks that ends just before p
+// (p[-1] is a break). Pairs are taken from the start of such a run.
+static unsigned char *alternating_start(unsigned char *start, unsigned char *p)
+{
+    unsigned char *a = p - 1;
+    while (a > start && is_break(a[-1]) && a[-1] != a[0])
+        a--;
+    return a;
+}
+
+// Writes the steps of the alternating run [a, src) backwards, ending at dst;
+// returns the new start of the output.
+static unsigned char *rewrite_breaks(unsigned char *a, unsigned char *src, unsigned char *dst)
+{
+    if ((src - a) % 2 != 0) {
+        unsigned char last = *--src;
+        if (last == LF) {
+            *--dst = LF;
+            *--dst = CR;
+        } else {
+            *--dst = CR;
+        }
+    }
+    while (src > a) {
+        src -= 2;
+        *--dst = LF;
+        *--dst = CR;
+    }
+    return dst;
+}
+
+// Whether the image ends with a single byte other than LF: a CR LF is then
+// to be appended.
+static bool ends_in_byte(unsigned char *buffer, size_t size)
+{
+    if (size == 0)
+        return false;
+    unsigned char *end = buffer + size;
+    if (!is_break(end[-1]))
+        return true;
+    unsigned char *a = alternating_start(buffer, end);
+    return (end - a) % 2 != 0 && end[-1] == CR;
+}
+
+void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth)
+{
+    unsigned char *src = buffer + size;
+    unsigned char *dst = buffer + size + growth;
+    if (ends_in_byte(buffer, size)) {
+        *--dst = LF;
+        *--dst = CR;
+    }
+    while (src > buffer && dst > src) {
+        unsigned char *run = find_break_back(buffer, src);
+        size_t length = static_cast<size_t>(src - run);
+        dst -= length;
+        memmove(dst, run, length);
+        src = run;
+        if (src == buffer)
+            break;
+        unsigned char *a = alternating_start(buffer, src);
+        dst = rewrite_breaks(a, src, dst);
+        src = a;
+    }
+    // Once the output has caught up with the input, what is left can only
+    // change by LF CR pairs turning into CR LF.
+    while (src > buffer) {
+        unsigned char *run = find_break_back(buffer, src);
+        src = run;
+        if (src == buffer)
+            break;
+        unsigned char *a = alternating_start(buffer, src);
+        rewrite_breaks(a, src, src);
+        src = a;
+    }
+}
