@@ -10,36 +10,56 @@
 static const unsigned char CR = 13;
 static const unsigned char LF = 10;
 
-static const uint64_t kOnes = 0x0101010101010101ull;
-static const uint64_t kHighs = 0x8080808080808080ull;
-
 static bool is_break(unsigned char c) { return c == CR || c == LF; }
 
-// Nonzero when some byte of the word is CR or LF.
-static uint64_t word_has_break(uint64_t word)
+// Sixteen bytes compared at once; the compiler maps this onto the target's
+// vector instructions where it has them.
+typedef unsigned char Chunk __attribute__((vector_size(16)));
+enum { kChunk = 16 };
+
+// For sixteen bytes at p, two words in which each byte is 0xFF where the
+// byte at p is CR or LF, and 0 elsewhere: bytes 0..7 in `low`, 8..15 in `high`.
+static void break_marks(const unsigned char *p, uint64_t *low, uint64_t *high)
 {
-    uint64_t lf = word ^ (kOnes * LF);
-    uint64_t cr = word ^ (kOnes * CR);
-    return ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
+    Chunk bytes;
+    memcpy(&bytes, p, sizeof bytes);
+    Chunk marks = (Chunk)((bytes == LF) | (bytes == CR));
+    memcpy(low, &marks, 8);
+    memcpy(high, reinterpret_cast<const unsigned char *>(&marks) + 8, 8);
 }
 
-static uint64_t load_word(const unsigned char *p)
+static bool little_endian(void)
 {
-    uint64_t word;
-    memcpy(&word, p, sizeof word);
-    return word;
+    const uint16_t probe = 1;
+    unsigned char first;
+    memcpy(&first, &probe, 1);
+    return first == 1;
+}
+
+// The index in memory order of the first and of the last byte marked in a
+// nonzero word of marks.
+static int first_marked(uint64_t marks)
+{
+    return little_endian() ? __builtin_ctzll(marks) >> 3 : __builtin_clzll(marks) >> 3;
+}
+
+static int last_marked(uint64_t marks)
+{
+    return little_endian() ? 7 - (__builtin_clzll(marks) >> 3) : 7 - (__builtin_ctzll(marks) >> 3);
 }
 
 // The first CR or LF in [p, end), or end.
 static const unsigned char *find_break(const unsigned char *p, const unsigned char *end)
 {
-    while (end - p >= 16) {
-        if (word_has_break(load_word(p)) || word_has_break(load_word(p + 8)))
-            break;
-        p += 16;
+    while (end - p >= kChunk) {
+        uint64_t low, high;
+        break_marks(p, &low, &high);
+        if (low != 0)
+            return p + first_marked(low);
+        if (high != 0)
+            return p + 8 + first_marked(high);
+        p += kChunk;
     }
-    while (end - p >= 8 && !word_has_break(load_word(p)))
-        p += 8;
     while (p < end && !is_break(*p))
         p++;
     return p;
@@ -48,13 +68,15 @@ static const unsigned char *find_break(const unsigned char *p, const unsigned ch
 // One past the last CR or LF in [start, p), or start.
 static unsigned char *find_break_back(unsigned char *start, unsigned char *p)
 {
-    while (p - start >= 16) {
-        if (word_has_break(load_word(p - 8)) || word_has_break(load_word(p - 16)))
-            break;
-        p -= 16;
+    while (p - start >= kChunk) {
+        uint64_t low, high;
+        break_marks(p - kChunk, &low, &high);
+        if (high != 0)
+            return p - 8 + last_marked(high) + 1;
+        if (low != 0)
+            return p - kChunk + last_marked(low) + 1;
+        p -= kChunk;
     }
-    while (p - start >= 8 && !word_has_break(load_word(p - 8)))
-        p -= 8;
     while (p > start && !is_break(p[-1]))
         p--;
     return p;
