@@ -93,8 +93,8 @@ TEST_F(WriteBack, InterruptRemovesTemporaryFile)
     std::string content;
     for (int i = 0; i < 4000000; i++)
         content += "0123456789abcdef\n";
-    write_file("big.txt", content);
     for (int attempt = 0; attempt < 3; attempt++) {
+        write_file("big.txt", content);
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
