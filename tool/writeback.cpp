@@ -119,8 +119,11 @@ static ErrorRecord *write_in_place(const char *path, const unsigned char *data, 
         error = err_win32("GetFileSizeEx", "%s", path);
     } else if ((error = set_length(handle, count, path)) != NULL) {
         set_length(handle, old_length.QuadPart, path);
-    } else if ((error = rewind_file(handle, path)) == NULL &&
-               (error = fs_write_all(handle, data, static_cast<int32_t>(count))) == NULL) {
+    } else if ((error = rewind_file(handle, path)) != NULL ||
+               (error = fs_write_all(handle, data, static_cast<int32_t>(count))) != NULL) {
+        // Nothing is lost when the first write fails: the reserved tail goes.
+        set_length(handle, old_length.QuadPart, path);
+    } else {
         put_time_back(handle, info);
     }
     return fs_close(handle, error);

@@ -23,7 +23,7 @@ TEST_F(CommandLine, MissingPathPrintsOneErrorLine)
     run_tool({path("no-such-dir")}, &out, &err, &status);
     EXPECT_EQ(0, status);
     EXPECT_EQ("", err);
-    ASSERT_EQ(1, std::count(out.begin(), out.end(), '\n')) << out;
+    ASSERT_EQ(1, count_errors(out)) << out;
     EXPECT_NE(std::string::npos, out.find("FindFirstFile")) << out;
     EXPECT_EQ(std::vector<std::string>{}, list_dir(""));
 }
@@ -39,7 +39,7 @@ TEST_F(CommandLine, OverlongArgumentIsRefused)
         run_tool({std::string(length, 'x')}, &out, &err, &status);
         EXPECT_EQ(0, status) << length;
         EXPECT_EQ("", err) << length;
-        EXPECT_EQ(1, std::count(out.begin(), out.end(), '\n')) << out;
+        EXPECT_EQ(1, count_errors(out)) << out;
         EXPECT_LT(out.size(), 260u) << out;
         EXPECT_NE(std::string::npos, out.find("(206)")) << out;
     }
@@ -67,7 +67,7 @@ TEST_F(CommandLine, WildcardArgumentFailsToOpen)
     int status = -1;
     run_tool({path("*.txt")}, &out, &err, &status);
     EXPECT_EQ(0, status);
-    EXPECT_EQ(1, std::count(out.begin(), out.end(), '\n')) << out;
+    EXPECT_EQ(1, count_errors(out)) << out;
     EXPECT_NE(std::string::npos, out.find("CreateFile")) << out;
     EXPECT_EQ("a\n", read_file("a.txt"));
 }

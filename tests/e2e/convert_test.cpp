@@ -83,7 +83,7 @@ TEST_F(ConvertOne, Utf16FileIsLeftAlone)
         int status = -1;
         run_tool({path("u.txt")}, &out, &err, &status);
         EXPECT_EQ(0, status);
-        EXPECT_EQ(1, std::count(out.begin(), out.end(), '\n')) << out;
+        EXPECT_EQ(1, count_errors(out)) << out;
         EXPECT_NE(std::string::npos, out.find(path("u.txt"))) << out;
         EXPECT_EQ(std::string::npos, out.find("change in size")) << out;
         EXPECT_EQ(text, read_file("u.txt"));
@@ -103,7 +103,7 @@ TEST_F(ConvertOne, ReadOnlyFileIsRefusedAndKept)
     std::string first = change_line(path("ro.txt"), 2);
     ASSERT_EQ(first, out.substr(0, first.size())) << out;
     std::string rest = out.substr(first.size());
-    EXPECT_EQ(1, std::count(rest.begin(), rest.end(), '\n')) << out;
+    EXPECT_EQ(1, count_errors(rest)) << out;
     EXPECT_NE(std::string::npos, rest.find("(CreateFile) (5) (" + path("ro.txt") + ")")) << out;
     EXPECT_EQ("keep\nme\n", read_file("ro.txt"));
     EXPECT_EQ(kSampleTime, test_get_mtime(path("ro.txt")));

@@ -2,6 +2,7 @@
 #ifndef TESTS_E2E_H
 #define TESTS_E2E_H
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,16 @@ inline void run_tool(const std::vector<std::string> &args, std::string *out, std
 inline std::string change_line(const std::string &path, long long growth)
 {
     return printed_line(path + " change in size " + std::to_string(growth));
+}
+
+// How many error texts the output holds: each ends with the failed
+// operation's name and a code, "(CreateFile) (5)". A system message may
+// itself span two lines.
+inline int count_errors(const std::string &out)
+{
+    static const std::regex suffix("\\([A-Za-z_]+\\) \\(-?[0-9]+\\)");
+    return static_cast<int>(std::distance(std::sregex_iterator(out.begin(), out.end(), suffix),
+                                          std::sregex_iterator()));
 }
 
 // A FILETIME with digits below the centisecond, and what is left of it once

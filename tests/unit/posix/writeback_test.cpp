@@ -83,7 +83,8 @@ TEST_F(WriteBack, FailedRewriteOfHardLinkedFileKeepsLength)
     ASSERT_NE(nullptr, error);
     EXPECT_EQ(ERROR_IO_DEVICE, error->code);
     EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt"}), list_dir(""));
-    EXPECT_EQ(read_file("a.txt"), read_file("b.txt"));
+    EXPECT_EQ(before, read_file("a.txt"));
+    EXPECT_EQ(before, read_file("b.txt"));
 }
 
 // The child converts a large file; once its temporary file shows up, it is
