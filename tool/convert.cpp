@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "dravick.h"
+#include "image.h"
 #include "lineends.h"
 
 static const int64_t kSizeLimit = 0x7FFFFFFF;  // a file image must stay below 2 GiB
@@ -18,21 +19,17 @@ static ErrorRecord *too_large(const char *path)
     return err_win32_code(ERROR_FILE_TOO_LARGE, "convert_file", "%s", path);
 }
 
-// Reads the file into a fresh buffer of exactly info->size bytes.
-static ErrorRecord *read_image(const char *source, const FileInfo *info, unsigned char **image)
+// Reads the file into a fresh image of exactly info->size bytes.
+static ErrorRecord *read_image(const char *source, const FileInfo *info, Image *image)
 {
     if (info->size > static_cast<uint32_t>(kSizeLimit))
         return too_large(source);
-    unsigned char *buffer = static_cast<unsigned char *>(malloc(info->size > 0 ? info->size : 1));
-    if (buffer == NULL)
+    if (!image_alloc(image, info->size))
         fatal("Memory allocation error");
-    ErrorRecord *error = fs_read_file_exact(source, buffer, info->size);
-    if (error != NULL) {
-        free(buffer);
-        return error;
-    }
-    *image = buffer;
-    return NULL;
+    ErrorRecord *error = fs_read_file_exact(source, image->data, info->size);
+    if (error != NULL)
+        image_free(image);
+    return error;
 }
 
 ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info)
@@ -42,32 +39,30 @@ ErrorRecord *convert_file(const char *source, const char *destination, const Fil
     if (error != NULL)
         return error;
 
-    unsigned char *image = NULL;
+    Image image = {NULL, 0};
     error = read_image(source, info, &image);
     if (error != NULL)
         return error;
     uint32_t size = info->size;
-    if (is_utf16(image, size)) {
-        free(image);
+    if (is_utf16(image.data, size)) {
+        image_free(&image);
         return err_win32_code(FS_ERROR_UTF16, "convert_file", "%s", source);
     }
-    int64_t growth = lineends_growth(image, size);
+    int64_t growth = lineends_growth(image.data, size);
     if (growth == 0) {
-        free(image);
+        image_free(&image);
         return NULL;
     }
     if (size + growth > kSizeLimit) {
-        free(image);
+        image_free(&image);
         return too_large(source);
     }
 
     printf("%s change in size %d\r\n", source, static_cast<int>(growth));
-    unsigned char *grown = static_cast<unsigned char *>(realloc(image, size + growth));
-    if (grown == NULL)
+    if (!image_grow(&image, static_cast<size_t>(size + growth)))
         fatal("Memory allocation error");
-    image = grown;
-    lineends_rewrite(image, size, static_cast<size_t>(growth));
-    error = writeback_file(target, image, static_cast<uint32_t>(size + growth), info);
-    free(image);
+    lineends_rewrite(image.data, size, static_cast<size_t>(growth));
+    error = writeback_file(target, image.data, static_cast<uint32_t>(size + growth), info);
+    image_free(&image);
     return error;
 }

@@ -82,6 +82,46 @@ static unsigned char *find_break_back(unsigned char *start, unsigned char *p)
     return p;
 }
 
+// The sum of the sixteen lanes.
+static int64_t lane_sum(Chunk lanes)
+{
+    unsigned char bytes[kChunk];
+    memcpy(bytes, &lanes, sizeof bytes);
+    int64_t sum = 0;
+    for (unsigned char b : bytes)
+        sum += b;
+    return sum;
+}
+
+// Skips the chunks from p on that hold no CR and are not followed by one:
+// every LF in them is a lone LF, which grows by one. Such text, the usual
+// kind, is counted without looking at single line breaks.
+static const unsigned char *skip_lone_lf_chunks(const unsigned char *p, const unsigned char *end,
+                                                int64_t *growth)
+{
+    Chunk counts = {};
+    int pending = 0;
+    while (end - p > kChunk && p[kChunk] != CR) {
+        Chunk bytes;
+        memcpy(&bytes, p, sizeof bytes);
+        uint64_t low, high;
+        Chunk cr = (Chunk)(bytes == CR);
+        memcpy(&low, &cr, 8);
+        memcpy(&high, reinterpret_cast<const unsigned char *>(&cr) + 8, 8);
+        if ((low | high) != 0)
+            break;
+        counts -= (Chunk)(bytes == LF);  // a match is all ones: minus one adds one
+        p += kChunk;
+        if (++pending == 255) {
+            *growth += lane_sum(counts);
+            counts = Chunk{};
+            pending = 0;
+        }
+    }
+    *growth += lane_sum(counts);
+    return p;
+}
+
 // A CR LF or LF CR pair starts at p: p[0] is a break and p[1] the other one.
 static bool pair_at(const unsigned char *p) { return (p[0] ^ p[1]) == (CR ^ LF); }
 
@@ -92,7 +132,12 @@ int64_t lineends_growth(const unsigned char *data, size_t size)
     int64_t growth = 0;
     bool ends_in_byte = false;  // the last step so far is a byte other than LF
     while (p < end) {
-        const unsigned char *q = find_break(p, end);
+        const unsigned char *q = skip_lone_lf_chunks(p, end, &growth);
+        if (q > p) {
+            ends_in_byte = q[-1] != LF;
+            p = q;
+        }
+        q = find_break(p, end);
         if (q > p)
             ends_in_byte = true;
         if (q == end)
