@@ -45,7 +45,8 @@ enum {
 // them, so err_win32_code takes their text from err_app_messages.
 enum {
     FS_ERROR_FILE_CHANGED = 0x20000001,  // size differs from the earlier look
-    FS_ERROR_UTF16 = 0x20000002          // UTF-16 text, left untouched
+    FS_ERROR_UTF16 = 0x20000002,         // UTF-16 text, left untouched
+    FS_ERROR_NO_REASON = 0x20000003      // a call failed but left no last-error code
 };
 
 extern ErrorRecord err_lib_record;

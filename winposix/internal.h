@@ -2,6 +2,9 @@
 #ifndef WINPOSIX_INTERNAL_H
 #define WINPOSIX_INTERNAL_H
 
+#include <sys/stat.h>
+#include <time.h>
+
 #include <string>
 
 #include "winposix.h"
@@ -20,5 +23,67 @@ bool winposix_fault_due(WinposixCall kind);
 
 // A Windows path in POSIX form: '\' becomes '/'.
 std::string winposix_native_path(const char *path);
+
+// The same into a caller's buffer, without allocating; false when it does not fit.
+bool winposix_native_path_buf(const char *path, char *out, size_t size);
+
+// True for '\' and '/'.
+bool winposix_is_separator(char c);
+
+// True when the path holds '*' or '?', which no file name may hold.
+bool winposix_has_wildcards(const char *path);
+
+// True when the path ends in a separator.
+bool winposix_ends_in_separator(const char *path);
+
+// The code for a native path that a call found missing (ENOENT): 3 when a
+// directory on the way is missing, else 2. Does not allocate.
+DWORD winposix_missing_code(const char *native);
+
+// Sets the last error for a failed call on a native path, telling a missing
+// entry (2) from a missing directory on the way (3); returns FALSE.
+BOOL winposix_fail_path(const char *native);
+
+// The start of the last component of a native path (trailing '/' ignored).
+const char *winposix_last_component(const char *native);
+
+// True when the first n characters of a and b (or both up to an equal end)
+// are the same, ASCII letters compared ignoring case.
+bool winposix_same_nocase(const char *a, const char *b, size_t n);
+
+// The attribute bits of an entry, from its status and its own name.
+DWORD winposix_attributes(const struct stat &st, const char *name);
+
+// Times: FILETIME (100-ns units since 1601) from and to a timespec.
+FILETIME winposix_filetime_from(const struct timespec &ts);
+struct timespec winposix_timespec_from(const FILETIME &ft);
+
+// The time that stands in for the creation time, which POSIX status lacks.
+struct timespec winposix_creation_time(const struct stat &st);
+
+// Open handles: file handles and find handles, each a heap record that the
+// live-handle table knows, so that a stale or foreign handle fails with 6.
+enum WinposixHandleKind { WINPOSIX_FILE, WINPOSIX_FIND };
+
+struct WinposixFind;
+
+struct WinposixHandle {
+    WinposixHandleKind kind;
+    int fd;              // file: the open descriptor
+    bool readable;       // file: opened with GENERIC_READ
+    bool writable;       // file: opened with GENERIC_WRITE
+    bool regular;        // file: a regular file (reads and writes loop until done)
+    std::string name;    // file: its last component, for the hidden attribute
+    WinposixFind *find;  // find: the search
+};
+
+// Registers a new record and returns it as a HANDLE.
+HANDLE winposix_handle_add(WinposixHandle *record);
+
+// The live record of a handle of the given kind, or null with last error 6.
+WinposixHandle *winposix_handle_get(HANDLE handle, WinposixHandleKind kind);
+
+// Forgets a record (the caller frees it).
+void winposix_handle_remove(WinposixHandle *record);
 
 #endif

@@ -1,0 +1,151 @@
+// Opening and closing files: CreateFileA with its five dispositions, CloseHandle.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "internal.h"
+
+static bool truncates(DWORD disposition)
+{
+    return disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
+}
+
+// Flags of the descriptor: it may write when the caller asked for write
+// access or the disposition truncates, and it never blocks on a FIFO.
+static int open_flags(DWORD access, DWORD disposition)
+{
+    bool reads = access & GENERIC_READ;
+    bool writes = (access & GENERIC_WRITE) || truncates(disposition);
+    int flags = reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
+    return flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+}
+
+// Opens as the disposition says; *existed tells whether the file was there.
+static int open_by_disposition(const char *native, int flags, DWORD disposition, mode_t mode,
+                               bool *existed)
+{
+    if (disposition == CREATE_NEW) {
+        *existed = false;
+        return open(native, flags | O_CREAT | O_EXCL, mode);
+    }
+    *existed = true;
+    if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)
+        return open(native, flags);
+    // CREATE_ALWAYS, OPEN_ALWAYS: create, or open what another creator made.
+    for (int attempt = 0; attempt < 16; attempt++) {
+        int fd = open(native, flags | O_CREAT | O_EXCL, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            *existed = false;
+            return fd;
+        }
+        fd = open(native, flags);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+    }
+    return -1;
+}
+
+static HANDLE fail_handle(DWORD code)
+{
+    winposix_fail(code);
+    return INVALID_HANDLE_VALUE;
+}
+
+// A path that ends in a separator names a directory or nothing a file can be.
+static HANDLE fail_trailing_separator(const char *native)
+{
+    struct stat st;
+    bool is_dir = stat(native, &st) == 0 && S_ISDIR(st.st_mode);
+    return fail_handle(is_dir ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME);
+}
+
+// What the system refuses once the file is open: a directory, and write
+// access or truncation of a read-only file (whoever the caller is).
+static DWORD refusal(const struct stat &st, bool existed, DWORD access, DWORD disposition)
+{
+    if (S_ISDIR(st.st_mode))
+        return ERROR_ACCESS_DENIED;
+    bool read_only = !(st.st_mode & S_IWUSR);
+    if (existed && read_only && ((access & GENERIC_WRITE) || truncates(disposition)))
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+static DWORD finish_open(int fd, const struct stat &st, bool existed, DWORD disposition)
+{
+    if (!S_ISREG(st.st_mode) && fcntl(fd, F_SETFL, 0) != 0)
+        return winposix_error_from_errno(errno);
+    if (existed && truncates(disposition) && st.st_size > 0 && ftruncate(fd, 0) != 0)
+        return winposix_error_from_errno(errno);
+    return ERROR_SUCCESS;
+}
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templ)
+{
+    (void)share;
+    (void)security;
+    (void)templ;
+    if (winposix_fault_due(WINPOSIX_CALL_CREATE))
+        return INVALID_HANDLE_VALUE;
+    if (!path || disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING)
+        return fail_handle(ERROR_INVALID_PARAMETER);
+    if (disposition == TRUNCATE_EXISTING && !(access & GENERIC_WRITE))
+        return fail_handle(ERROR_INVALID_PARAMETER);
+    if (!*path)
+        return fail_handle(ERROR_PATH_NOT_FOUND);
+    if (winposix_has_wildcards(path))
+        return fail_handle(ERROR_INVALID_NAME);
+    std::string native = winposix_native_path(path);
+    if (winposix_ends_in_separator(path))
+        return fail_trailing_separator(native.c_str());
+
+    mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    bool existed = false;
+    int fd = open_by_disposition(native.c_str(), open_flags(access, disposition), disposition,
+                                 mode, &existed);
+    if (fd < 0) {
+        winposix_fail_path(native.c_str());
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st;
+    DWORD code = fstat(fd, &st) != 0 ? winposix_error_from_errno(errno)
+                                      : refusal(st, existed, access, disposition);
+    if (code == ERROR_SUCCESS)
+        code = finish_open(fd, st, existed, disposition);
+    if (code != ERROR_SUCCESS) {
+        close(fd);
+        return fail_handle(code);
+    }
+
+    WinposixHandle *record = new WinposixHandle();
+    record->kind = WINPOSIX_FILE;
+    record->fd = fd;
+    record->readable = access & GENERIC_READ;
+    record->writable = access & GENERIC_WRITE;
+    record->regular = S_ISREG(st.st_mode);
+    record->name = winposix_last_component(native.c_str());
+    record->find = nullptr;
+    bool told_exists = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
+    SetLastError(told_exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return winposix_handle_add(record);
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+    bool injected = winposix_fault_due(WINPOSIX_CALL_CLOSE);
+    DWORD injected_code = GetLastError();
+    WinposixHandle *record = winposix_handle_get(handle, WINPOSIX_FILE);
+    if (!record)
+        return injected ? winposix_fail(injected_code) : FALSE;
+    winposix_handle_remove(record);
+    int rc = close(record->fd);
+    int err = errno;
+    delete record;
+    if (injected)
+        return winposix_fail(injected_code);
+    if (rc != 0 && err != EINTR)
+        return winposix_fail(winposix_error_from_errno(err));
+    return TRUE;
+}
