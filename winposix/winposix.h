@@ -23,6 +23,7 @@ typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t UINT;
+typedef size_t SIZE_T;
 typedef int32_t HRESULT;
 typedef uint16_t WCHAR;
 typedef DWORD *LPDWORD;
@@ -130,7 +131,14 @@ typedef const GUID &REFCLSID;
 #define FILE_CURRENT 1
 #define FILE_END 2
 
+#define MEM_COMMIT 0x1000
+#define MEM_RESERVE 0x2000
+#define MEM_RELEASE 0x8000
+#define PAGE_NOACCESS 0x01
+#define PAGE_READWRITE 0x04
+
 #define MOVEFILE_REPLACE_EXISTING 0x1
+#define REPLACEFILE_IGNORE_MERGE_ERRORS 0x2
 
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x200
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x1000
@@ -166,9 +174,12 @@ typedef const GUID &REFCLSID;
 #define ERROR_FILE_TOO_LARGE 223L
 #define ERROR_MORE_DATA 234L
 #define ERROR_DIRECTORY 267L
+#define ERROR_INVALID_ADDRESS 487L
 #define ERROR_NOT_A_REPARSE_POINT 4390L
 #define ERROR_CANT_RESOLVE_FILENAME 1921L
 #define ERROR_IO_DEVICE 1117L
+#define ERROR_UNABLE_TO_REMOVE_REPLACED 1175L
+#define ERROR_UNABLE_TO_MOVE_REPLACEMENT 1176L
 
 #define HKEY_CLASSES_ROOT ((HKEY)(uintptr_t)0x80000000u)
 #define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001u)
@@ -263,6 +274,25 @@ BOOL DeleteFileA(LPCSTR path);
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);
+
+// Replaces a file by another in one step: the replacement takes the
+// replaced file's mode bits, owner and group (owner first, so that setuid
+// and setgid survive; an owner the process may not set is left), then is
+// renamed over it. No backup file: `backup` must be null.
+BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude,
+                  LPVOID reserved);
+
+// The path of an open file with every symbolic link resolved, as the
+// system's own absolute path. Returns its length, or the size needed
+// (terminating zero included) when the buffer is too small, or 0 on failure.
+DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags);
+
+// Address space and memory: MEM_RESERVE takes address space only,
+// MEM_COMMIT makes (part of) a reservation usable, both together do both.
+// Large committed ranges ask the kernel for huge pages. VirtualFree releases
+// a whole reservation (MEM_RELEASE with size 0) and nothing else.
+LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect);
+BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD type);
 
 // Directory search: the last component is a wildcard pattern.
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);

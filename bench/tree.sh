@@ -1,0 +1,95 @@
+#!/bin/sh
+# Converting a tree: 20,000 files in 200 directories, 15% "txt"/"csc" files
+# with LF line ends, 15% already with CR LF, 70% other files. dravick is
+# timed against unix2dos run by find on every candidate, and against find
+# reading every candidate once with cat (the floor for any tool that must
+# look inside each). Every run works on a fresh copy; the contenders take
+# turns; the median of the runs counts.
+#
+# Usage: bench/tree.sh            (RUNS=5 by default)
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+runs=${RUNS:-5}
+work=$root/bench/work/tree
+tool=${DRAVICK:-$root/build/native/dravick}
+
+if [ ! -x "$tool" ]; then
+  (cd "$root" && cmake --preset native >/dev/null && cmake --build --preset native --target dravick >/dev/null)
+fi
+command -v unix2dos >/dev/null || { echo "unix2dos is needed (package dos2unix)" >&2; exit 1; }
+
+mkdir -p "$work"
+template=$work/template
+if [ ! -f "$work/template.done" ]; then
+  rm -rf "$template"
+  mkdir -p "$template"
+  # One awk run writes every file: lines of varied length, 1 to 8 KiB a file.
+  awk -v top="$template" 'BEGIN {
+    srand(11)
+    for (d = 0; d < 200; d++) {
+      dir = sprintf("%s/d%03d", top, d)
+      system("mkdir -p " dir)
+      for (f = 0; f < 100; f++) {
+        n = d * 100 + f
+        kind = n % 20
+        if (kind < 3)      { ext = (n % 3 == 0) ? "txt" : (n % 3 == 1) ? "TXT" : "csc"; eol = "\n" }
+        else if (kind < 6) { ext = (n % 3 == 0) ? "txt" : (n % 3 == 1) ? "Txt" : "csc"; eol = "\r\n" }
+        else               { ext = (n % 5 == 0) ? "c" : (n % 5 == 1) ? "md" : (n % 5 == 2) ? "dat" : (n % 5 == 3) ? "log" : "h"; eol = "\n" }
+        file = sprintf("%s/f%05d.%s", dir, n, ext)
+        size = 1024 + int(rand() * 7168)
+        written = 0
+        while (written < size) {
+          len = int(rand() * 90)
+          line = substr("The quick brown fox jumps over the lazy dog; 0123456789 pack my box with five dozen liquor jugs.", 1, len)
+          printf "%s%s", line, eol > file
+          written += len + length(eol)
+        }
+        close(file)
+      }
+    }
+  }'
+  touch "$work/template.done"
+fi
+
+now() { date +%s%N; }
+
+fresh() {
+  rm -rf "$work/target"
+  cp -a "$template" "$work/target"
+  sync
+}
+
+# Runs one contender (a shell command on $work/target); appends its time.
+measure() {
+  name=$1
+  command=$2
+  fresh
+  start=$(now)
+  sh -c "$command" >/dev/null
+  end=$(now)
+  echo "$(( (end - start) / 1000 ))" >> "$work/$name.runs"
+}
+
+find_candidates="find '$work/target' -type f \\( -iname '*.txt' -o -iname '*.csc' \\)"
+
+rm -f "$work"/*.runs
+for run in $(seq "$runs"); do
+  measure dravick "'$tool' '$work/target'"
+  rm -rf "$work/dravick.out"
+  mv "$work/target" "$work/dravick.out"
+  measure unix2dos "$find_candidates -exec unix2dos -q {} +"
+  diff -r -q "$work/target" "$work/dravick.out" >/dev/null || { echo "dravick and unix2dos differ" >&2; exit 1; }
+  measure floor "$find_candidates -exec cat {} +"
+done
+
+median() { sort -n "$work/$1.runs" | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
+d=$(median dravick); u=$(median unix2dos); f=$(median floor)
+awk -v d="$d" -v u="$u" -v f="$f" -v runs="$runs" 'BEGIN {
+  printf "20,000 files in 200 directories, median of %d runs\n", runs
+  printf "  dravick                  %8.3f s\n", d / 1e6
+  printf "  find -exec unix2dos      %8.3f s\n", u / 1e6
+  printf "  find -exec cat (floor)   %8.3f s\n", f / 1e6
+  printf "  unix2dos / dravick       %8.2f x   (goal >= 3)\n", u / d
+  printf "  dravick / floor          %8.2f x   (goal <= 2)\n", d / f
+}'

@@ -1,0 +1,125 @@
+// The fast passes against the byte-at-a-time pair reader, and the
+// documented samples written out by hand.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lineends.h"
+#include "pair_reader.h"
+
+namespace {
+
+struct Converted {
+    std::string output;
+    int64_t growth;
+};
+
+// Runs both passes the way the conversion does: the image in a buffer of
+// exactly its final size, so that a sanitizer sees any write past it.
+Converted convert_fast(const std::string &input)
+{
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(input.data());
+    int64_t growth = lineends_growth(bytes, input.size());
+    std::vector<unsigned char> buffer(input.size() + static_cast<size_t>(growth));
+    std::copy(input.begin(), input.end(), buffer.begin());
+    lineends_rewrite(buffer.data(), input.size(), static_cast<size_t>(growth));
+    return {std::string(buffer.begin(), buffer.end()), growth};
+}
+
+void expect_same_as_reference(const std::string &input)
+{
+    PairReaderResult want = pair_reader_convert(input);
+    Converted got = convert_fast(input);
+    ASSERT_EQ(want.growth, got.growth) << testing::PrintToString(input);
+    ASSERT_EQ(want.output, got.output) << testing::PrintToString(input);
+}
+
+}  // namespace
+
+TEST(LineEnds, DocumentedSamples)
+{
+    struct Sample {
+        std::string input;
+        int64_t growth;
+        std::string output;
+    } samples[] = {
+        {"", 0, ""},
+        {"a", 2, "a\r\n"},
+        {"a\n", 1, "a\r\n"},
+        {"a\r\n", 0, "a\r\n"},
+        {"a\r", 2, "a\r\r\n"},
+        {"a\n\r", 0, "a\r\n"},
+        {"a\n\rb", 2, "a\r\nb\r\n"},
+        {"\n\n", 2, "\r\n\r\n"},
+        {"x\ry", 2, "x\ry\r\n"},
+        {"\n\r\n", 1, "\r\n\r\n"},
+        {"\r\n\r", 2, "\r\n\r\r\n"},
+        {"\r\r\n", 0, "\r\r\n"},
+        {std::string("a\0b", 3), 2, std::string("a\0b\r\n", 5)},
+        {"\xff\x0d\x0a", 0, "\xff\x0d\x0a"},
+    };
+    for (const Sample &s : samples) {
+        Converted got = convert_fast(s.input);
+        EXPECT_EQ(s.growth, got.growth) << testing::PrintToString(s.input);
+        EXPECT_EQ(s.output, got.output) << testing::PrintToString(s.input);
+        EXPECT_EQ(pair_reader_convert(s.input).output, s.output) << testing::PrintToString(s.input);
+    }
+}
+
+// Every sequence of CR, LF and one other byte up to eight long.
+TEST(LineEnds, EveryShortPatternMatchesReference)
+{
+    const char alphabet[] = {'\r', '\n', 'a'};
+    for (int length = 0; length <= 8; length++) {
+        int total = 1;
+        for (int i = 0; i < length; i++)
+            total *= 3;
+        for (int n = 0; n < total; n++) {
+            std::string input;
+            for (int i = 0, v = n; i < length; i++, v /= 3)
+                input += alphabet[v % 3];
+            expect_same_as_reference(input);
+        }
+    }
+}
+
+// Short patterns placed across the eight- and sixteen-byte steps of the scan.
+TEST(LineEnds, PatternsAtEveryOffsetMatchReference)
+{
+    const char *patterns[] = {"\r\n", "\n\r", "\n", "\r", "\n\r\n", "\r\n\r", "\r\r\n\n", "\n\n\r\r"};
+    for (const char *pattern : patterns) {
+        for (size_t before = 0; before < 40; before++) {
+            for (size_t after = 0; after < 20; after++)
+                expect_same_as_reference(std::string(before, 'x') + pattern + std::string(after, 'y'));
+        }
+    }
+}
+
+TEST(LineEnds, LongRandomInputsMatchReference)
+{
+    std::mt19937 rng(20240611);
+    // Chance in a thousand that a byte is CR, and that it is LF.
+    struct Density {
+        int cr, lf;
+    } densities[] = {{0, 0}, {0, 12}, {12, 12}, {1, 1}, {300, 300}, {0, 900}, {900, 0}, {5, 20}};
+    for (const Density &d : densities) {
+        for (int round = 0; round < 4; round++) {
+            size_t length = std::uniform_int_distribution<size_t>(1000, 200000)(rng);
+            std::string input(length, '\0');
+            std::uniform_int_distribution<int> per_mille(0, 999);
+            std::uniform_int_distribution<int> other(0, 255);
+            for (char &c : input) {
+                int r = per_mille(rng);
+                if (r < d.cr)
+                    c = '\r';
+                else if (r < d.cr + d.lf)
+                    c = '\n';
+                else
+                    c = static_cast<char>(other(rng));
+            }
+            expect_same_as_reference(input);
+        }
+    }
+}

@@ -1,0 +1,121 @@
+// The write-back under failures: every injected failure of the layer's
+// calls leaves either the whole old or the whole new file, never a
+// temporary file, and a failure is reported. An interrupt while the new
+// content is being written removes the temporary file.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "dravick.h"
+#include "testutil.h"
+
+namespace fs = std::filesystem;
+
+class WriteBack : public TempDirTest {
+protected:
+    void TearDown() override
+    {
+        winposix_fail_reset();
+        TempDirTest::TearDown();
+    }
+
+    ErrorRecord *convert(const std::string &rel)
+    {
+        FileInfo info = {};
+        std::string p = path(rel);
+        fs_stat(p.c_str(), &info);
+        testing::internal::CaptureStdout();
+        ErrorRecord *error = convert_file(p.c_str(), p.c_str(), &info);
+        testing::internal::GetCapturedStdout();
+        return error;
+    }
+};
+
+TEST_F(WriteBack, EveryInjectedFailureKeepsOldOrNewWhole)
+{
+    const std::string before = "alpha\nbeta\ngamma";
+    const std::string after = "alpha\r\nbeta\r\ngamma\r\n";
+    const uint64_t stamp = 132537600001234567ull;
+    struct Kind {
+        WinposixCall call;
+        const char *name;
+    } kinds[] = {
+        {WINPOSIX_CALL_CREATE, "create"}, {WINPOSIX_CALL_READ, "read"},
+        {WINPOSIX_CALL_WRITE, "write"},   {WINPOSIX_CALL_RENAME, "rename"},
+        {WINPOSIX_CALL_CLOSE, "close"},
+    };
+    const DWORD codes[] = {ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_IO_DEVICE};
+    for (const Kind &kind : kinds) {
+        int failures = 0;
+        for (int n = 1; n <= 4; n++) {
+            for (DWORD code : codes) {
+                write_file("f.txt", before);
+                test_set_mtime(path("f.txt"), stamp);
+                winposix_fail_nth(kind.call, n, code);
+                ErrorRecord *error = convert("f.txt");
+                winposix_fail_reset();
+                std::string where = std::string(kind.name) + " #" + std::to_string(n);
+                if (error != NULL) {
+                    failures++;
+                    EXPECT_EQ(static_cast<int32_t>(code), error->code) << where << ": " << error->text;
+                    EXPECT_EQ(before, read_file("f.txt")) << where;
+                    EXPECT_EQ(stamp, test_get_mtime(path("f.txt"))) << where;
+                } else {
+                    EXPECT_EQ(after, read_file("f.txt")) << where;
+                }
+                EXPECT_EQ(std::vector<std::string>{"f.txt"}, list_dir("")) << where;
+            }
+        }
+        EXPECT_GT(failures, 0) << kind.name;
+    }
+}
+
+TEST_F(WriteBack, FailedRewriteOfHardLinkedFileKeepsLength)
+{
+    const std::string before = "one\ntwo\n";
+    write_file("a.txt", before);
+    fs::create_hard_link(path("a.txt"), path("b.txt"));
+    winposix_fail_nth(WINPOSIX_CALL_WRITE, 1, ERROR_IO_DEVICE);
+    ErrorRecord *error = convert("a.txt");
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(ERROR_IO_DEVICE, error->code);
+    EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt"}), list_dir(""));
+    EXPECT_EQ(before, read_file("a.txt"));
+    EXPECT_EQ(before, read_file("b.txt"));
+}
+
+// The child converts a large file; once its temporary file shows up, it is
+// interrupted. The original must be whole and the temporary file gone.
+TEST_F(WriteBack, InterruptRemovesTemporaryFile)
+{
+    std::string content;
+    for (int i = 0; i < 4000000; i++)
+        content += "0123456789abcdef\n";
+    for (int attempt = 0; attempt < 3; attempt++) {
+        write_file("big.txt", content);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            convert("big.txt");
+            _exit(0);
+        }
+        bool seen = false;
+        while (!seen && waitpid(child, nullptr, WNOHANG) == 0) {
+            for (const std::string &name : list_dir(""))
+                seen = seen || name != "big.txt";
+        }
+        if (!seen)
+            continue;  // the child was quicker than the poll: try again
+        kill(child, SIGINT);
+        int status = 0;
+        ASSERT_EQ(child, waitpid(child, &status, 0));
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+        EXPECT_EQ(std::vector<std::string>{"big.txt"}, list_dir(""));
+        EXPECT_TRUE(read_file("big.txt") == content);
+        return;
+    }
+    ADD_FAILURE() << "never saw the temporary file";
+}

@@ -1,0 +1,32 @@
+// The tool: command line, conversion of one file, tree walk.
+#ifndef DRAVICK_DRAVICK_H
+#define DRAVICK_DRAVICK_H
+
+#include <stdint.h>
+
+#include "fslib.h"
+
+// Normalises the line endings of one file to CR LF in place. `info` is the
+// caller's look at the file (its size and last-write time). Prints the
+// change line before the file is written back; returns the failure, or a
+// record saying why the file was left alone (UTF-16 text), or null.
+ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info);
+
+// Replaces the content of the file at `path` (already expanded) with
+// `count` bytes and puts the last-write time recorded in `info` back. At
+// every moment the path holds the whole old or the whole new content; on
+// failure the old content is left as it was.
+ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_t count,
+                            const FileInfo *info);
+
+// Converts every "txt" and "csc" file below the directory in `path`, a
+// buffer of `path_size` characters that the walk writes names into and
+// restores. Errors of single entries are printed where they happen; the
+// error of this level's listing is returned.
+ErrorRecord *walk_tree(char *path, int path_size, const char *pattern);
+
+// Prints the formatted message and CR LF on standard error and ends the
+// process with status 1.
+[[noreturn]] void fatal(const char *format, ...);
+
+#endif

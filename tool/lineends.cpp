@@ -1,0 +1,237 @@
+// Both passes look for line breaks eight bytes at a time and treat the runs
+// between them as blocks. The rewrite goes from the end of the image to its
+// start: every output position is at or after the position of the bytes it
+// comes from, so the bytes can be moved up and rewritten in one pass, and
+// the writer never overtakes what is still to be read.
+#include "lineends.h"
+
+#include <string.h>
+
+static const unsigned char CR = 13;
+static const unsigned char LF = 10;
+
+static bool is_break(unsigned char c) { return c == CR || c == LF; }
+
+// Sixteen bytes compared at once; the compiler maps this onto the target's
+// vector instructions where it has them.
+typedef unsigned char Chunk __attribute__((vector_size(16)));
+enum { kChunk = 16 };
+
+// For sixteen bytes at p, two words in which each byte is 0xFF where the
+// byte at p is CR or LF, and 0 elsewhere: bytes 0..7 in `low`, 8..15 in `high`.
+static void break_marks(const unsigned char *p, uint64_t *low, uint64_t *high)
+{
+    Chunk bytes;
+    memcpy(&bytes, p, sizeof bytes);
+    Chunk marks = (Chunk)((bytes == LF) | (bytes == CR));
+    memcpy(low, &marks, 8);
+    memcpy(high, reinterpret_cast<const unsigned char *>(&marks) + 8, 8);
+}
+
+static bool little_endian(void)
+{
+    const uint16_t probe = 1;
+    unsigned char first;
+    memcpy(&first, &probe, 1);
+    return first == 1;
+}
+
+// The index in memory order of the first and of the last byte marked in a
+// nonzero word of marks.
+static int first_marked(uint64_t marks)
+{
+    return little_endian() ? __builtin_ctzll(marks) >> 3 : __builtin_clzll(marks) >> 3;
+}
+
+static int last_marked(uint64_t marks)
+{
+    return little_endian() ? 7 - (__builtin_clzll(marks) >> 3) : 7 - (__builtin_ctzll(marks) >> 3);
+}
+
+// The first CR or LF in [p, end), or end.
+static const unsigned char *find_break(const unsigned char *p, const unsigned char *end)
+{
+    while (end - p >= kChunk) {
+        uint64_t low, high;
+        break_marks(p, &low, &high);
+        if (low != 0)
+            return p + first_marked(low);
+        if (high != 0)
+            return p + 8 + first_marked(high);
+        p += kChunk;
+    }
+    while (p < end && !is_break(*p))
+        p++;
+    return p;
+}
+
+// One past the last CR or LF in [start, p), or start.
+static unsigned char *find_break_back(unsigned char *start, unsigned char *p)
+{
+    while (p - start >= kChunk) {
+        uint64_t low, high;
+        break_marks(p - kChunk, &low, &high);
+        if (high != 0)
+            return p - 8 + last_marked(high) + 1;
+        if (low != 0)
+            return p - kChunk + last_marked(low) + 1;
+        p -= kChunk;
+    }
+    while (p > start && !is_break(p[-1]))
+        p--;
+    return p;
+}
+
+// The sum of the sixteen lanes.
+static int64_t lane_sum(Chunk lanes)
+{
+    unsigned char bytes[kChunk];
+    memcpy(bytes, &lanes, sizeof bytes);
+    int64_t sum = 0;
+    for (unsigned char b : bytes)
+        sum += b;
+    return sum;
+}
+
+// Skips the chunks from p on that hold no CR and are not followed by one:
+// every LF in them is a lone LF, which grows by one. Such text, the usual
+// kind, is counted without looking at single line breaks.
+static const unsigned char *skip_lone_lf_chunks(const unsigned char *p, const unsigned char *end,
+                                                int64_t *growth)
+{
+    Chunk counts = {};
+    int pending = 0;
+    while (end - p > kChunk && p[kChunk] != CR) {
+        Chunk bytes;
+        memcpy(&bytes, p, sizeof bytes);
+        uint64_t low, high;
+        Chunk cr = (Chunk)(bytes == CR);
+        memcpy(&low, &cr, 8);
+        memcpy(&high, reinterpret_cast<const unsigned char *>(&cr) + 8, 8);
+        if ((low | high) != 0)
+            break;
+        counts -= (Chunk)(bytes == LF);  // a match is all ones: minus one adds one
+        p += kChunk;
+        if (++pending == 255) {
+            *growth += lane_sum(counts);
+            counts = Chunk{};
+            pending = 0;
+        }
+    }
+    *growth += lane_sum(counts);
+    return p;
+}
+
+// A CR LF or LF CR pair starts at p: p[0] is a break and p[1] the other one.
+static bool pair_at(const unsigned char *p) { return (p[0] ^ p[1]) == (CR ^ LF); }
+
+int64_t lineends_growth(const unsigned char *data, size_t size)
+{
+    const unsigned char *p = data;
+    const unsigned char *end = data + size;
+    int64_t growth = 0;
+    bool ends_in_byte = false;  // the last step so far is a byte other than LF
+    while (p < end) {
+        const unsigned char *q = skip_lone_lf_chunks(p, end, &growth);
+        if (q > p) {
+            ends_in_byte = q[-1] != LF;
+            p = q;
+        }
+        q = find_break(p, end);
+        if (q > p)
+            ends_in_byte = true;
+        if (q == end)
+            break;
+        if (end - q >= 2 && pair_at(q)) {
+            ends_in_byte = false;
+            p = q + 2;
+        } else if (*q == LF) {
+            growth++;
+            ends_in_byte = false;
+            p = q + 1;
+        } else {
+            ends_in_byte = true;
+            p = q + 1;
+        }
+    }
+    if (ends_in_byte)
+        growth += 2;
+    return growth;
+}
+
+// The start of the run of alternating breaks that ends just before p
+// (p[-1] is a break). Pairs are taken from the start of such a run.
+static unsigned char *alternating_start(unsigned char *start, unsigned char *p)
+{
+    unsigned char *a = p - 1;
+    while (a > start && is_break(a[-1]) && a[-1] != a[0])
+        a--;
+    return a;
+}
+
+// Writes the steps of the alternating run [a, src) backwards, ending at dst;
+// returns the new start of the output.
+static unsigned char *rewrite_breaks(unsigned char *a, unsigned char *src, unsigned char *dst)
+{
+    if ((src - a) % 2 != 0) {
+        unsigned char last = *--src;
+        if (last == LF) {
+            *--dst = LF;
+            *--dst = CR;
+        } else {
+            *--dst = CR;
+        }
+    }
+    while (src > a) {
+        src -= 2;
+        *--dst = LF;
+        *--dst = CR;
+    }
+    return dst;
+}
+
+// Whether the image ends with a single byte other than LF: a CR LF is then
+// to be appended.
+static bool ends_in_byte(unsigned char *buffer, size_t size)
+{
+    if (size == 0)
+        return false;
+    unsigned char *end = buffer + size;
+    if (!is_break(end[-1]))
+        return true;
+    unsigned char *a = alternating_start(buffer, end);
+    return (end - a) % 2 != 0 && end[-1] == CR;
+}
+
+void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth)
+{
+    unsigned char *src = buffer + size;
+    unsigned char *dst = buffer + size + growth;
+    if (ends_in_byte(buffer, size)) {
+        *--dst = LF;
+        *--dst = CR;
+    }
+    while (src > buffer && dst > src) {
+        unsigned char *run = find_break_back(buffer, src);
+        size_t length = static_cast<size_t>(src - run);
+        dst -= length;
+        memmove(dst, run, length);
+        src = run;
+        if (src == buffer)
+            break;
+        unsigned char *a = alternating_start(buffer, src);
+        dst = rewrite_breaks(a, src, dst);
+        src = a;
+    }
+    // Once the output has caught up with the input, what is left can only
+    // change by LF CR pairs turning into CR LF.
+    while (src > buffer) {
+        unsigned char *run = find_break_back(buffer, src);
+        src = run;
+        if (src == buffer)
+            break;
+        unsigned char *a = alternating_start(buffer, src);
+        rewrite_breaks(a, src, src);
+        src = a;
+    }
+}

@@ -1,0 +1,20 @@
+// Line-ending normalisation of a file image held in memory.
+//
+// The image is read as a sequence of steps: CR LF and LF CR pairs become
+// CR LF, a lone LF becomes CR LF, a lone CR and every other byte stay, and
+// when the last step is a single byte other than LF, CR LF follows it.
+#ifndef DRAVICK_LINEENDS_H
+#define DRAVICK_LINEENDS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+// How many bytes the image grows by when it is rewritten.
+int64_t lineends_growth(const unsigned char *data, size_t size);
+
+// Rewrites the image in place: `buffer` holds `size` bytes and has room for
+// size + growth, growth being lineends_growth of those bytes. Afterwards the
+// first size + growth bytes hold the rewritten image.
+void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth);
+
+#endif

@@ -1,0 +1,64 @@
+// The tree walk: every "txt" and "csc" file below a directory, depth first
+// in the listing's order. One path buffer serves the whole recursion: each
+// level appends a backslash and an entry's name and cuts them off again.
+#include <stdio.h>
+#include <string.h>
+
+#include "dravick.h"
+
+static void report(const ErrorRecord *error)
+{
+    if (error != NULL)
+        printf("%s\r\n", error->text);
+}
+
+// The error for an entry whose joined path does not fit the buffer; the
+// directory is shortened to its end so that the entry's name stays readable.
+static ErrorRecord *too_long(const char *directory, const char *name)
+{
+    size_t length = strlen(directory);
+    if (length + strlen(name) <= 120)
+        return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "walk_tree", "%s\\%s", directory, name);
+    const char *tail = length > 60 ? directory + length - 60 : directory;
+    return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "walk_tree", "...%s\\%.60s...", tail, name);
+}
+
+static ErrorRecord *handle_entry(char *path, int path_size, const char *pattern,
+                                 const FileInfo *entry)
+{
+    ErrorRecord *error = NULL;
+    if (entry->kind == FS_KIND_FILE) {
+        if (fs_ext_cmp(entry->name, "txt") == 0)
+            error = convert_file(path, path, entry);
+        if (fs_ext_cmp(entry->name, "csc") == 0)
+            error = convert_file(path, path, entry);
+    } else if (entry->kind == FS_KIND_DIR) {
+        error = walk_tree(path, path_size, pattern);
+    }
+    return error;
+}
+
+ErrorRecord *walk_tree(char *path, int path_size, const char *pattern)
+{
+    int end = static_cast<int>(strlen(path));
+    DirListing *listing = NULL;
+    ErrorRecord *error = fs_list_open(path, pattern, 0, &listing);
+    if (error != NULL)
+        return error;
+    FileInfo entry;
+    for (;;) {
+        int at_end = 0;
+        error = fs_list_next(listing, &entry, &at_end);
+        if (error != NULL || at_end)
+            break;
+        if (end + 1 + static_cast<int>(strlen(entry.name)) >= path_size) {
+            report(too_long(path, entry.name));
+            continue;
+        }
+        fs_strcat(path + end, path_size - end, entry.name);
+        report(handle_entry(path, path_size, pattern, &entry));
+        path[end] = '\0';
+    }
+    fs_list_close(&listing);
+    return error;
+}

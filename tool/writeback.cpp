@@ -1,0 +1,240 @@
+// Writing a converted image back without ever leaving a file half written.
+//
+// The new content goes into a temporary file beside the original, which
+// then replaces the original in one step, keeping its attributes (on POSIX
+// its mode, owner and group). A symbolic link is followed first, so that the
+// link stays a link. A file with several hard links is rewritten in place
+// instead, so that every name keeps seeing it; its final size is reserved
+// before the first byte changes, so that a full disk fails early.
+#include <stdio.h>
+#include <string.h>
+#include <time.h>
+
+#include "dravick.h"
+
+// The temporary file being written, removed by the interrupt handler.
+static char temp_path[FS_MAX_PATH];
+static volatile int temp_active;
+
+static BOOL WINAPI on_interrupt(DWORD event)
+{
+    (void)event;
+    if (temp_active)
+        DeleteFileA(temp_path);
+    return FALSE;  // the default handling then ends the process
+}
+
+static void watch_interrupts(void)
+{
+    static bool installed;
+    if (!installed)
+        installed = SetConsoleCtrlHandler(on_interrupt, TRUE) != FALSE;
+}
+
+// What the original is: the path after following symbolic links, its
+// attributes and its number of hard links.
+struct Original {
+    char path[FS_MAX_PATH];
+    DWORD attributes;
+    DWORD links;
+};
+
+// GetFinalPathNameByHandleA gives a long-path prefix on Windows.
+static void strip_long_prefix(char *path)
+{
+    if (strncmp(path, "\\\\?\\UNC\\", 8) == 0)
+        memmove(path + 2, path + 8, strlen(path + 8) + 1);
+    else if (strncmp(path, "\\\\?\\", 4) == 0)
+        memmove(path, path + 4, strlen(path + 4) + 1);
+}
+
+static ErrorRecord *look_at_original(const char *path, Original *original)
+{
+    HANDLE handle;
+    ErrorRecord *error = w32_CreateFile(path, GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL, &handle);
+    if (error != NULL)
+        return error;
+    BY_HANDLE_FILE_INFORMATION details;
+    char final_path[FS_MAX_PATH + 8];
+    if (!GetFileInformationByHandle(handle, &details)) {
+        error = err_win32("GetFileInformationByHandle", "%s", path);
+    } else {
+        original->attributes = details.dwFileAttributes;
+        original->links = details.nNumberOfLinks;
+        DWORD length = GetFinalPathNameByHandleA(handle, final_path, sizeof final_path, 0);
+        if (length == 0 || length >= sizeof final_path) {
+            error = err_win32("GetFinalPathNameByHandle", "%s", path);
+        } else {
+            strip_long_prefix(final_path);
+            if (strlen(final_path) >= sizeof original->path)
+                error = err_win32_code(ERROR_FILENAME_EXCED_RANGE, "GetFinalPathNameByHandle", "%s", path);
+            else
+                memcpy(original->path, final_path, strlen(final_path) + 1);
+        }
+    }
+    return fs_close(handle, error);
+}
+
+static void put_time_back(HANDLE handle, const FileInfo *info)
+{
+    int64_t time;
+    if (!fs_stamp_get(info, &time))
+        return;
+    FILETIME write_time = fs_time_to_filetime(time);
+    SetFileTime(handle, NULL, NULL, &write_time);
+}
+
+static ErrorRecord *set_length(HANDLE handle, int64_t length, const char *path)
+{
+    LARGE_INTEGER position;
+    position.QuadPart = length;
+    if (!SetFilePointerEx(handle, position, NULL, FILE_BEGIN) || !SetEndOfFile(handle))
+        return err_win32("SetEndOfFile", "%s", path);
+    return NULL;
+}
+
+static ErrorRecord *rewind_file(HANDLE handle, const char *path)
+{
+    LARGE_INTEGER start;
+    start.QuadPart = 0;
+    if (!SetFilePointerEx(handle, start, NULL, FILE_BEGIN))
+        return err_win32("SetFilePointerEx", "%s", path);
+    return NULL;
+}
+
+// The in-place rewrite: the file only grows, so once its final length is
+// reserved no write can run out of space.
+static ErrorRecord *write_in_place(const char *path, const unsigned char *data, uint32_t count,
+                                   const FileInfo *info)
+{
+    HANDLE handle;
+    ErrorRecord *error = w32_CreateFile(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, NULL, &handle);
+    if (error != NULL)
+        return error;
+    LARGE_INTEGER old_length;
+    if (!GetFileSizeEx(handle, &old_length)) {
+        error = err_win32("GetFileSizeEx", "%s", path);
+    } else if ((error = set_length(handle, count, path)) != NULL) {
+        set_length(handle, old_length.QuadPart, path);
+    } else if ((error = rewind_file(handle, path)) != NULL ||
+               (error = fs_write_all(handle, data, static_cast<int32_t>(count))) != NULL) {
+        // Nothing is lost when the first write fails: the reserved tail goes.
+        set_length(handle, old_length.QuadPart, path);
+    } else {
+        put_time_back(handle, info);
+    }
+    return fs_close(handle, error);
+}
+
+// A name beside `path` for the temporary file: the directory part of the
+// path and a short name of our own. Fails when it does not fit.
+static bool temp_name_beside(const char *path, unsigned serial, char *out)
+{
+    const char *slash = strrchr(path, '\\');
+    const char *other = strrchr(path, '/');
+    if (other != NULL && (slash == NULL || other > slash))
+        slash = other;
+    int directory = slash != NULL ? static_cast<int>(slash - path + 1) : 0;
+    int written = snprintf(out, FS_MAX_PATH, "%.*s~dvk%08x.tmp", directory, path, serial);
+    return written > 0 && written < FS_MAX_PATH;
+}
+
+static unsigned next_serial(void)
+{
+    static unsigned serial;
+    if (serial == 0)
+        serial = static_cast<unsigned>(time(NULL)) * 2654435761u + static_cast<unsigned>(clock());
+    return ++serial;
+}
+
+// Creates a new temporary file beside `path`; its name goes to temp_path.
+// Returns false, with nothing created, when no name fits.
+static bool create_temp(const char *path, HANDLE *handle, ErrorRecord **error)
+{
+    for (int attempt = 0; attempt < 100; attempt++) {
+        char name[FS_MAX_PATH];
+        if (!temp_name_beside(path, next_serial(), name))
+            return false;
+        *error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL, handle);
+        if (*error == NULL) {
+            memcpy(temp_path, name, sizeof name);
+            temp_active = 1;
+            return true;
+        }
+        if ((*error)->code != ERROR_FILE_EXISTS && (*error)->code != ERROR_ALREADY_EXISTS)
+            return true;
+    }
+    return true;
+}
+
+static void drop_temp(void)
+{
+    DeleteFileA(temp_path);
+    temp_active = 0;
+}
+
+// Moves the finished temporary file over the original.
+static ErrorRecord *replace_original(const char *path)
+{
+    if (ReplaceFileA(path, temp_path, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)) {
+        temp_active = 0;
+        return NULL;
+    }
+    ErrorRecord *error = err_win32("ReplaceFile", "%s", path);
+    // The original may already be gone with the new content still under the
+    // temporary name: then that name is the only copy left, and moving it
+    // into place is the way forward.
+    if (error->code == ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+        GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
+        MoveFileExA(temp_path, path, MOVEFILE_REPLACE_EXISTING)) {
+        temp_active = 0;
+        return NULL;
+    }
+    drop_temp();
+    return error;
+}
+
+static ErrorRecord *write_by_replace(const char *path, const unsigned char *data, uint32_t count,
+                                     const FileInfo *info, bool *no_temp)
+{
+    HANDLE handle;
+    ErrorRecord *error = NULL;
+    watch_interrupts();
+    if (!create_temp(path, &handle, &error)) {
+        *no_temp = true;
+        return NULL;
+    }
+    if (error != NULL)
+        return error;
+    error = fs_write_all(handle, data, static_cast<int32_t>(count));
+    if (error == NULL)
+        put_time_back(handle, info);
+    error = fs_close(handle, error);
+    if (error != NULL) {
+        drop_temp();
+        return error;
+    }
+    return replace_original(path);
+}
+
+ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_t count,
+                            const FileInfo *info)
+{
+    Original original;
+    ErrorRecord *error = look_at_original(path, &original);
+    if (error != NULL)
+        return error;
+    if (original.attributes & FILE_ATTRIBUTE_READONLY)
+        return err_win32_code(ERROR_ACCESS_DENIED, "CreateFile", "%s", path);
+    if (original.links > 1)
+        return write_in_place(original.path, data, count, info);
+    bool no_temp = false;
+    error = write_by_replace(original.path, data, count, info, &no_temp);
+    if (no_temp)
+        return write_in_place(original.path, data, count, info);
+    return error;
+}
