@@ -64,9 +64,13 @@ static ErrorRecord *search_spec(const char *path, const char *pattern, char *spe
     return nullptr;
 }
 
+// The search in progress, for naming it when a later step fails: the
+// system's report of that step names no directory.
+static char enum_spec[FS_MAX_PATH];
+
 static ErrorRecord *start_search(const char *path, const char *pattern, WIN32_FIND_DATAA *found)
 {
-    char spec[FS_MAX_PATH];
+    char *spec = enum_spec;
     ErrorRecord *r = search_spec(path, pattern, spec);
     if (r)
         return r;
@@ -85,11 +89,12 @@ static ErrorRecord *continue_search(WIN32_FIND_DATAA *found, int *end)
 {
     *end = 1;
     ErrorRecord *r = w32_FindNextFile(fs_enum_handle, found, end);
+    int32_t code = r ? r->code : 0;
     if (r || *end) {
         w32_FindClose(fs_enum_handle);
         fs_enum_handle = nullptr;
     }
-    return r;
+    return r ? err_win32_code(code, "FindNextFile", "%s", enum_spec) : nullptr;
 }
 
 static int is_dot_entry(const char *name)

@@ -10,11 +10,15 @@
 #include <string.h>
 #include <time.h>
 
+#include <atomic>
+
 #include "dravick.h"
 
-// The temporary file being written, removed by the interrupt handler.
+// The temporary file being written, removed by the interrupt handler. The
+// flag is raised before the file is created, so that an interrupt that
+// comes while it is being created still removes it.
 static char temp_path[FS_MAX_PATH];
-static volatile int temp_active;
+static std::atomic<int> temp_active;
 
 static BOOL WINAPI on_interrupt(DWORD event)
 {
@@ -29,6 +33,28 @@ static void watch_interrupts(void)
     static bool installed;
     if (!installed)
         installed = SetConsoleCtrlHandler(on_interrupt, TRUE) != FALSE;
+}
+
+// The report of a call that has just failed; one that failed without
+// giving a reason is a failure all the same.
+static ErrorRecord *failed(const char *call, const char *path)
+{
+    ErrorRecord *error = err_win32(call, "%s", path);
+    return error != NULL ? error : err_win32_code(FS_ERROR_NO_REASON, call, "%s", path);
+}
+
+// The system reports a failed call on a handle without naming the file;
+// this names it, keeping the code.
+static ErrorRecord *about_file(ErrorRecord *error, const char *call, const char *path)
+{
+    return error == &err_sys_record ? err_win32_code(error->code, call, "%s", path) : error;
+}
+
+static ErrorRecord *close_file(HANDLE handle, ErrorRecord *earlier, const char *path)
+{
+    if (earlier != NULL)
+        return fs_close(handle, earlier);
+    return about_file(w32_CloseHandle(handle), "CloseHandle", path);
 }
 
 // What the original is: the path after following symbolic links, its
@@ -59,13 +85,13 @@ static ErrorRecord *look_at_original(const char *path, Original *original)
     BY_HANDLE_FILE_INFORMATION details;
     char final_path[FS_MAX_PATH + 8];
     if (!GetFileInformationByHandle(handle, &details)) {
-        error = err_win32("GetFileInformationByHandle", "%s", path);
+        error = failed("GetFileInformationByHandle", path);
     } else {
         original->attributes = details.dwFileAttributes;
         original->links = details.nNumberOfLinks;
         DWORD length = GetFinalPathNameByHandleA(handle, final_path, sizeof final_path, 0);
         if (length == 0 || length >= sizeof final_path) {
-            error = err_win32("GetFinalPathNameByHandle", "%s", path);
+            error = failed("GetFinalPathNameByHandle", path);
         } else {
             strip_long_prefix(final_path);
             if (strlen(final_path) >= sizeof original->path)
@@ -74,7 +100,7 @@ static ErrorRecord *look_at_original(const char *path, Original *original)
                 memcpy(original->path, final_path, strlen(final_path) + 1);
         }
     }
-    return fs_close(handle, error);
+    return close_file(handle, error, path);
 }
 
 static void put_time_back(HANDLE handle, const FileInfo *info)
@@ -91,7 +117,7 @@ static ErrorRecord *set_length(HANDLE handle, int64_t length, const char *path)
     LARGE_INTEGER position;
     position.QuadPart = length;
     if (!SetFilePointerEx(handle, position, NULL, FILE_BEGIN) || !SetEndOfFile(handle))
-        return err_win32("SetEndOfFile", "%s", path);
+        return failed("SetEndOfFile", path);
     return NULL;
 }
 
@@ -100,7 +126,7 @@ static ErrorRecord *rewind_file(HANDLE handle, const char *path)
     LARGE_INTEGER start;
     start.QuadPart = 0;
     if (!SetFilePointerEx(handle, start, NULL, FILE_BEGIN))
-        return err_win32("SetFilePointerEx", "%s", path);
+        return failed("SetFilePointerEx", path);
     return NULL;
 }
 
@@ -116,17 +142,18 @@ static ErrorRecord *write_in_place(const char *path, const unsigned char *data, 
         return error;
     LARGE_INTEGER old_length;
     if (!GetFileSizeEx(handle, &old_length)) {
-        error = err_win32("GetFileSizeEx", "%s", path);
+        error = failed("GetFileSizeEx", path);
     } else if ((error = set_length(handle, count, path)) != NULL) {
         set_length(handle, old_length.QuadPart, path);
     } else if ((error = rewind_file(handle, path)) != NULL ||
-               (error = fs_write_all(handle, data, static_cast<int32_t>(count))) != NULL) {
+               (error = about_file(fs_write_all(handle, data, static_cast<int32_t>(count)),
+                                   "WriteFile", path)) != NULL) {
         // Nothing is lost when the first write fails: the reserved tail goes.
         set_length(handle, old_length.QuadPart, path);
     } else {
         put_time_back(handle, info);
     }
-    return fs_close(handle, error);
+    return close_file(handle, error, path);
 }
 
 // A name beside `path` for the temporary file: the directory part of the
@@ -151,20 +178,26 @@ static unsigned next_serial(void)
 }
 
 // Creates a new temporary file beside `path`; its name goes to temp_path.
-// Returns false, with nothing created, when no name fits.
+// Returns false, with nothing created, when no name fits. A name already
+// taken is passed over before the interrupt handler is told of it, so that
+// the handler never removes a file that is not ours.
 static bool create_temp(const char *path, HANDLE *handle, ErrorRecord **error)
 {
     for (int attempt = 0; attempt < 100; attempt++) {
         char name[FS_MAX_PATH];
         if (!temp_name_beside(path, next_serial(), name))
             return false;
+        if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) {
+            *error = err_win32_code(ERROR_FILE_EXISTS, "CreateFile", "%s", name);
+            continue;
+        }
+        memcpy(temp_path, name, sizeof name);
+        temp_active = 1;
         *error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL, handle);
-        if (*error == NULL) {
-            memcpy(temp_path, name, sizeof name);
-            temp_active = 1;
+        if (*error == NULL)
             return true;
-        }
+        temp_active = 0;
         if ((*error)->code != ERROR_FILE_EXISTS && (*error)->code != ERROR_ALREADY_EXISTS)
             return true;
     }
@@ -184,7 +217,7 @@ static ErrorRecord *replace_original(const char *path)
         temp_active = 0;
         return NULL;
     }
-    ErrorRecord *error = err_win32("ReplaceFile", "%s", path);
+    ErrorRecord *error = failed("ReplaceFile", path);
     // The original may already be gone with the new content still under the
     // temporary name: then that name is the only copy left, and moving it
     // into place is the way forward.
@@ -210,10 +243,10 @@ static ErrorRecord *write_by_replace(const char *path, const unsigned char *data
     }
     if (error != NULL)
         return error;
-    error = fs_write_all(handle, data, static_cast<int32_t>(count));
+    error = about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", temp_path);
     if (error == NULL)
         put_time_back(handle, info);
-    error = fs_close(handle, error);
+    error = close_file(handle, error, temp_path);
     if (error != NULL) {
         drop_temp();
         return error;

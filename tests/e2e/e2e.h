@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "outcome.h"
 #include "run_program.h"
 #include "testutil.h"
 
@@ -30,6 +31,77 @@ inline int count_errors(const std::string &out)
     return static_cast<int>(std::distance(std::sregex_iterator(out.begin(), out.end(), suffix),
                                           std::sregex_iterator()));
 }
+
+// One error text as the tool prints it: "<message>(<call>) (<code>) (<details>)".
+struct ErrorLine {
+    std::string call;
+    long long code;
+    std::string details;
+};
+
+inline std::vector<ErrorLine> error_lines(const std::string &out)
+{
+    static const std::regex suffix("\\(([A-Za-z_]+)\\) \\((-?[0-9]+)\\)(?: \\(([^\r\n]*)\\))?");
+    std::vector<ErrorLine> lines;
+    for (auto it = std::sregex_iterator(out.begin(), out.end(), suffix); it != std::sregex_iterator(); ++it)
+        lines.push_back(ErrorLine{(*it)[1].str(), std::stoll((*it)[2].str()), (*it)[3].str()});
+    return lines;
+}
+
+// Nothing lost and nothing left behind: no file damaged or gone, no name
+// (a temporary file above all) that was not there before.
+inline void expect_nothing_lost_or_left(const TreeOutcome &outcome)
+{
+    EXPECT_EQ(std::vector<std::string>{}, outcome.damaged) << "damaged";
+    EXPECT_EQ(std::vector<std::string>{}, outcome.missing) << "missing";
+    EXPECT_EQ(std::vector<std::string>{}, outcome.added) << "left behind";
+}
+
+// A temporary tree that is remembered before the tool runs, so that what
+// the run did to it can be checked afterwards.
+class ToolRunTest : public TempDirTest {
+protected:
+    void remember()
+    {
+        names_before_ = tree_names(dir());
+        files_before_ = tree_files(dir());
+    }
+    TreeOutcome outcome() const { return tree_outcome(dir(), names_before_, files_before_); }
+
+    // The remembered files whose bytes need converting, sorted.
+    std::vector<std::string> due() const
+    {
+        std::vector<std::string> names;
+        for (const auto &file : files_before_) {
+            if (needs_conversion(file.second))
+                names.push_back(file.first);
+        }
+        return names;
+    }
+
+    // A path below the temporary directory as the walk spells it.
+    std::string walked(const std::string &rel) const
+    {
+        std::string r = rel;
+        std::replace(r.begin(), r.end(), '/', '\\');
+        return dir() + "\\" + r;
+    }
+
+    // Runs the tool, which must end normally and print nothing on its
+    // standard error; returns its standard output.
+    std::string run(const std::string &argument)
+    {
+        std::string out, err;
+        int status = -1;
+        run_tool({argument}, &out, &err, &status);
+        EXPECT_EQ(0, status) << out << err;
+        EXPECT_EQ("", err);
+        return out;
+    }
+
+    std::vector<std::string> names_before_;
+    TreeFiles files_before_;
+};
 
 // A FILETIME with digits below the centisecond, and what is left of it once
 // it went through the tool's 10-millisecond time record.
