@@ -14,12 +14,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-const int kFileChangedCode = 0x20000001;
-
-}  // namespace
-
 class StaleListing : public ToolRunTest {
 protected:
     // Waits until the file holds `bytes`, for at most a minute.
@@ -94,24 +88,4 @@ TEST_F(StaleListing, EntriesChangedOrRemovedAfterTheListing)
     EXPECT_EQ(kFileChangedCode, shrunk->code);
     EXPECT_EQ(3, folder->code);
     EXPECT_EQ(std::string::npos, out.find("p.txt")) << out;
-}
-
-// Two names of one file: converting the first (in place, for both) makes
-// the listing's size of the second stale. The second is refused as changed,
-// and holds the converted bytes all the same.
-TEST_F(StaleListing, HardLinkedTwinGrewThroughTheFirstName)
-{
-    write_file("a.txt", "one\ntwo\n");
-    fs::create_hard_link(path("a.txt"), path("b.txt"));
-    remember();
-    std::string out = run(dir());
-
-    TreeOutcome o = outcome();
-    expect_nothing_lost_or_left(o);
-    EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt"}), o.converted);
-    EXPECT_EQ(change_line(walked("a.txt"), 2), out.substr(0, change_line(walked("a.txt"), 2).size()));
-    std::vector<ErrorLine> errors = error_lines(out);
-    ASSERT_EQ(1u, errors.size()) << out;
-    EXPECT_EQ(kFileChangedCode, errors[0].code);
-    EXPECT_EQ(walked("b.txt"), errors[0].details);
 }
