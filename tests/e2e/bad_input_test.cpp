@@ -2,6 +2,8 @@
 // a tree deeper than the path buffer. Each case checks all three: nothing
 // lost, nothing left behind, and one error text for each thing that went
 // wrong (none otherwise).
+#include <stdio.h>
+
 #include <filesystem>
 
 #include "e2e.h"

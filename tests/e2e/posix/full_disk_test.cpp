@@ -1,5 +1,6 @@
 // A disk with no room for a conversion: a 1 MiB tmpfs, which only the
 // superuser can mount. It is unmounted whatever the test does.
+#include <errno.h>
 #include <string.h>
 #include <sys/mount.h>
 #include <unistd.h>
