@@ -23,6 +23,15 @@ static ErrorRecord *too_long(const char *directory, const char *name)
     return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "walk_tree", "...%s\\%.60s...", tail, name);
 }
 
+// On POSIX a name may hold a backslash, which the platform takes for a
+// separator; the listing keeps what follows the last one. When that is
+// nothing, "." or "..", the joined path would not name the entry, and ".."
+// would lead out of the tree.
+static bool names_itself(const char *name)
+{
+    return name[0] != '\0' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+}
+
 static ErrorRecord *handle_entry(char *path, int path_size, const char *pattern,
                                  const FileInfo *entry)
 {
@@ -53,6 +62,10 @@ ErrorRecord *walk_tree(char *path, int path_size, const char *pattern)
             break;
         if (end + 1 + static_cast<int>(strlen(entry.name)) >= path_size) {
             report(too_long(path, entry.name));
+            continue;
+        }
+        if (!names_itself(entry.name)) {
+            report(err_win32_code(ERROR_INVALID_NAME, "walk_tree", "%s\\%s", path, entry.name));
             continue;
         }
         fs_strcat(path + end, path_size - end, entry.name);

@@ -2,6 +2,8 @@
 // a tree deeper than the path buffer. Each case checks all three: nothing
 // lost, nothing left behind, and one error text for each thing that went
 // wrong (none otherwise).
+#include <stdio.h>
+
 #include <filesystem>
 
 #include "e2e.h"
@@ -101,8 +103,8 @@ TEST_F(BadInput, TreeDeeperThanThePathBuffer)
     write_file("f.txt", "f\n");
     for (int level = 1; level <= kLevels; level++) {
         rel += level_name(level) + "/";
-        fs::create_directories(fs::path(path(rel)));
-        std::ofstream(fs::path(path(rel + "f.txt")), std::ios::binary) << "f\n";
+        fs::create_directories(test_fs_path(path(rel)));
+        std::ofstream(test_fs_path(path(rel + "f.txt")), std::ios::binary) << "f\n";
     }
     remember();
     std::string out = run(dir());

@@ -32,6 +32,10 @@ inline int count_errors(const std::string &out)
                                           std::sregex_iterator()));
 }
 
+// The tool's own error code for a file whose size changed since the walk's
+// listing (or the argument's check) looked at it.
+const long long kFileChangedCode = 0x20000001;
+
 // One error text as the tool prints it: "<message>(<call>) (<code>) (<details>)".
 struct ErrorLine {
     std::string call;

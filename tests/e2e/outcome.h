@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "pair_reader.h"
+#include "testutil.h"
 
 // Relative path ('/' between components) to the bytes of every regular
 // file below a directory.
@@ -29,21 +30,19 @@ inline std::string file_bytes(const std::filesystem::path &path)
 // followed.
 inline std::vector<std::string> tree_names(const std::string &dir)
 {
-    namespace fs = std::filesystem;
     std::vector<std::string> names;
-    for (const auto &entry : fs::recursive_directory_iterator(dir))
-        names.push_back(fs::relative(entry.path(), dir).generic_string());
+    for (const TestTreeEntry &entry : test_list_tree(dir))
+        names.push_back(entry.name);
     std::sort(names.begin(), names.end());
     return names;
 }
 
 inline TreeFiles tree_files(const std::string &dir)
 {
-    namespace fs = std::filesystem;
     TreeFiles files;
-    for (const auto &entry : fs::recursive_directory_iterator(dir)) {
-        if (entry.is_regular_file() && !entry.is_symlink())
-            files[fs::relative(entry.path(), dir).generic_string()] = file_bytes(entry.path());
+    for (const TestTreeEntry &entry : test_list_tree(dir)) {
+        if (entry.is_file)
+            files[entry.name] = file_bytes(test_fs_path(dir + "/" + entry.name));
     }
     return files;
 }
@@ -68,7 +67,7 @@ inline TreeOutcome tree_outcome(const std::string &dir, const std::vector<std::s
     namespace fs = std::filesystem;
     TreeOutcome outcome;
     for (const auto &file : before) {
-        fs::path path = fs::path(dir) / fs::path(file.first);
+        fs::path path = test_fs_path(dir + "/" + file.first);
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(path, ec))) {
             outcome.missing.push_back(file.first);

@@ -31,9 +31,18 @@ static void make_writable(const fs::path &p)
 void TempDirTest::TearDown()
 {
     std::error_code ec;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-    make_writable(dir_);
-    fs::remove_all(dir_, ec);
+    fs::path root = test_fs_path(dir_);
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    make_writable(root);
+    fs::remove_all(root, ec);
+    if (!fs::exists(root, ec))
+        return;
+    // A tree deeper than std::filesystem removes on every system: children
+    // go before their parents, in the reverse of the depth-first listing.
+    std::vector<TestTreeEntry> entries = test_list_tree(dir_);
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+        fs::remove(test_fs_path(dir_ + "/" + it->name), ec);
+    fs::remove(root, ec);
 }
 
 std::string TempDirTest::path(const std::string &rel) const

@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,24 @@ void test_set_mtime(const std::string &path, uint64_t filetime);
 
 // Clears or sets the owner's write permission (the read-only attribute).
 void test_set_readonly(const std::string &path, bool readonly);
+
+// Between the tests' narrow paths and std::filesystem. A narrow path is in
+// the encoding the tool's own calls take (the ANSI code page on Windows);
+// '/' separates as well as the platform's separator. On Windows an absolute
+// path gets the long-path prefix, so that trees deeper than the system's
+// path limit can be made, read and listed.
+std::filesystem::path test_fs_path(const std::string &narrow);
+
+// The narrow text of a relative path, with '/' between its components.
+std::string test_narrow_name(const std::filesystem::path &relative);
+
+// Every entry below a directory, depth first, symbolic links not followed,
+// also past the system's path limit: its narrow path relative to the
+// directory ('/' between components), and whether it is a regular file.
+struct TestTreeEntry {
+    std::string name;
+    bool is_file;
+};
+std::vector<TestTreeEntry> test_list_tree(const std::string &dir);
 
 #endif

@@ -34,3 +34,19 @@ void test_set_readonly(const std::string &path, bool readonly)
     mode = readonly ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
     ASSERT_EQ(0, chmod(path.c_str(), mode)) << path;
 }
+
+std::filesystem::path test_fs_path(const std::string &narrow) { return std::filesystem::path(narrow); }
+
+std::string test_narrow_name(const std::filesystem::path &relative) { return relative.generic_string(); }
+
+std::vector<TestTreeEntry> test_list_tree(const std::string &dir)
+{
+    namespace fs = std::filesystem;
+    std::vector<TestTreeEntry> entries;
+    fs::path root(dir);
+    for (const auto &entry : fs::recursive_directory_iterator(root)) {
+        std::string name = entry.path().lexically_relative(root).generic_string();
+        entries.push_back(TestTreeEntry{name, entry.is_regular_file() && !entry.is_symlink()});
+    }
+    return entries;
+}

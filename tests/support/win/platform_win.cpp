@@ -1,6 +1,8 @@
 // Test support on Windows, through the Win32 calls themselves.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "testutil.h"
 
 uint64_t test_get_mtime(const std::string &path)
@@ -30,4 +32,57 @@ void test_set_readonly(const std::string &path, bool readonly)
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, a) << path;
     a = readonly ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), a)) << path;
+}
+
+std::filesystem::path test_fs_path(const std::string &narrow)
+{
+    int length = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), &wide[0], length);
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    if (wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\')
+        wide = L"\\\\?\\" + wide;
+    return std::filesystem::path(wide);
+}
+
+std::string test_narrow_name(const std::filesystem::path &relative)
+{
+    std::wstring wide = relative.wstring();
+    std::replace(wide.begin(), wide.end(), L'\\', L'/');
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                     nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &narrow[0], length,
+                        nullptr, nullptr);
+    return narrow;
+}
+
+// FindFirstFileW on long-path-prefixed paths, which std::filesystem does not
+// walk past the path limit here.
+static void list_below(const std::wstring &folder, const std::string &prefix,
+                       std::vector<TestTreeEntry> *entries)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        std::string narrow = prefix + test_narrow_name(std::filesystem::path(name));
+        bool is_dir = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        bool is_link = found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        entries->push_back(TestTreeEntry{narrow, !is_dir && !is_link});
+        if (is_dir && !is_link)
+            list_below(folder + L"\\" + name, narrow + "/", entries);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+std::vector<TestTreeEntry> test_list_tree(const std::string &dir)
+{
+    std::vector<TestTreeEntry> entries;
+    list_below(test_fs_path(dir).wstring(), "", &entries);
+    return entries;
 }

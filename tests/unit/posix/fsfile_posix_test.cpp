@@ -62,6 +62,9 @@ TEST_F(FsPosixTest, InjectedFailures)
         ASSERT_EQ(&err_sys_record, r) << c.op << " " << c.call;
         EXPECT_EQ(static_cast<int32_t>(c.code), r->code);
         EXPECT_TRUE(strstr(r->text, c.reported)) << r->text;
+        if (c.op != 'w') {
+            EXPECT_TRUE(strstr(r->text, (") (" + path("data.txt") + ")").c_str())) << r->text;
+        }
         if (c.closes) {
             EXPECT_EQ(before, open_descriptors()) << c.op << " " << c.call;
         }
@@ -107,6 +110,7 @@ TEST_F(FsPosixTest, ListingSearchFailures)
         ASSERT_EQ(&err_sys_record, r) << c.nth;
         EXPECT_TRUE(c.code == 0 || r->code == static_cast<int32_t>(c.code)) << r->text;
         EXPECT_TRUE(strstr(r->text, "(FindNextFile)"));
+        EXPECT_TRUE(strstr(r->text, (") (" + dir() + "\\*.*)").c_str())) << r->text;
         EXPECT_EQ(reinterpret_cast<DirListing *>(0x42), listing);
         EXPECT_EQ(nullptr, fs_enum_handle);
         EXPECT_EQ(before, open_descriptors()) << c.nth;
