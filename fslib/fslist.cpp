@@ -48,36 +48,36 @@ ErrorRecord *fs_enum_close(void)
 }
 
 // The directory and the pattern joined; a directory too long to take the
-// pattern fails rather than searching a cut specification.
-static ErrorRecord *search_spec(const char *path, const char *pattern, char *spec)
+// pattern fails rather than searching a cut path.
+static ErrorRecord *search_path(const char *path, const char *pattern, char *joined)
 {
-    ErrorRecord *r = fs_expand_path(path, spec, FS_MAX_PATH);
+    ErrorRecord *r = fs_expand_path(path, joined, FS_MAX_PATH);
     if (r)
         return r;
     if (!pattern || !*pattern)
         return nullptr;
-    int32_t length = xzstrlen(spec);
-    if (fs_strcat(spec, FS_MAX_PATH, pattern)) {
-        spec[length] = 0;
-        return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "FindFirstFile", "%s", spec);
+    int32_t length = xzstrlen(joined);
+    if (fs_strcat(joined, FS_MAX_PATH, pattern)) {
+        joined[length] = 0;
+        return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "FindFirstFile", "%s", joined);
     }
     return nullptr;
 }
 
 // The search in progress, for naming it when a later step fails: the
 // system's report of that step names no directory.
-static char enum_spec[FS_MAX_PATH];
+static char enum_pattern[FS_MAX_PATH];
 
 static ErrorRecord *start_search(const char *path, const char *pattern, WIN32_FIND_DATAA *found)
 {
-    char *spec = enum_spec;
-    ErrorRecord *r = search_spec(path, pattern, spec);
+    char *joined = enum_pattern;
+    ErrorRecord *r = search_path(path, pattern, joined);
     if (r)
         return r;
     HANDLE h = INVALID_HANDLE_VALUE;
-    r = w32_FindFirstFile(spec, found, &h);
+    r = w32_FindFirstFile(joined, found, &h);
     if (!r && h == INVALID_HANDLE_VALUE)
-        r = err_win32_code(FS_ERROR_NO_REASON, "FindFirstFile", "%s", spec);
+        r = err_win32_code(FS_ERROR_NO_REASON, "FindFirstFile", "%s", joined);
     if (r)
         return r;
     fs_enum_handle = h;
@@ -94,7 +94,7 @@ static ErrorRecord *continue_search(WIN32_FIND_DATAA *found, int *end)
         w32_FindClose(fs_enum_handle);
         fs_enum_handle = nullptr;
     }
-    return r ? err_win32_code(code, "FindNextFile", "%s", enum_spec) : nullptr;
+    return r ? err_win32_code(code, "FindNextFile", "%s", enum_pattern) : nullptr;
 }
 
 static int is_dot_entry(const char *name)
