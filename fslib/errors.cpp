@@ -273,3 +273,15 @@ ErrorRecord *err_win32(const char *name, const char *details, ...)
     va_end(args);
     return result;
 }
+
+ErrorRecord *err_win32_failed(const char *name, const char *path)
+{
+    const char *shown = path ? path : "";
+    ErrorRecord *reported = err_win32(name, "%s", shown);
+    return reported ? reported : err_win32_code(FS_ERROR_NO_REASON, name, "%s", shown);
+}
+
+ErrorRecord *err_about_file(ErrorRecord *error, const char *name, const char *path)
+{
+    return error == &err_sys_record ? err_win32_code(error->code, name, "%s", path) : error;
+}

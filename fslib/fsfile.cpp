@@ -226,15 +226,7 @@ static ErrorRecord *open_file_size(HANDLE handle, const char *name, int64_t *siz
         *size = length.QuadPart;
         return nullptr;
     }
-    ErrorRecord *r = err_win32("GetFileSize", "%s", name);
-    return r ? r : err_win32_code(FS_ERROR_NO_REASON, "GetFileSize", "%s", name);
-}
-
-// The system reports a failed call on a handle without saying which file it
-// was; this names it, keeping the code.
-static ErrorRecord *about_file(ErrorRecord *r, const char *call, const char *name)
-{
-    return r == &err_sys_record ? err_win32_code(r->code, call, "%s", name) : r;
+    return err_win32_failed("GetFileSize", name);
 }
 
 // Reads exactly `size` bytes of an open file that must be that long: the
@@ -254,13 +246,13 @@ static ErrorRecord *read_whole_open(HANDLE handle, const char *name, void *buffe
     if (r == &err_lib_record && r->code == ERR_READ)
         return err_win32_code(FS_ERROR_FILE_CHANGED, "ReadFile", "%s", name);
     if (r)
-        return about_file(r, "ReadFile", name);
+        return err_about_file(r, "ReadFile", name);
 
     char extra;
     DWORD done = 0;
     r = w32_ReadFile(handle, &extra, 1, &done, nullptr);
     if (r)
-        return about_file(r, "ReadFile", name);
+        return err_about_file(r, "ReadFile", name);
     if (done != 0)
         return err_win32_code(FS_ERROR_FILE_CHANGED, "ReadFile", "%s", name);
     return nullptr;
@@ -275,7 +267,7 @@ static ErrorRecord *read_whole_expanded(const char *expanded, void *buffer, uint
     r = read_whole_open(h, expanded, buffer, size);
     if (r)
         return fs_close(h, r);
-    return about_file(w32_CloseHandle(h), "CloseHandle", expanded);
+    return err_about_file(w32_CloseHandle(h), "CloseHandle", expanded);
 }
 
 ErrorRecord *fs_read_file_exact(const char *path, void *buffer, uint32_t size)

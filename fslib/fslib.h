@@ -65,6 +65,15 @@ ErrorRecord *xzsnprintf(int size, int *count, char *buffer, const char *format, 
 ErrorRecord *err_win32_code(int code, const char *name, const char *details, ...);
 ErrorRecord *err_win32(const char *name, const char *details, ...);
 
+// The report of a call that has just failed, naming `path` (null shows as
+// empty); a call that failed without a last-error code is reported all the
+// same, with FS_ERROR_NO_REASON. Never null.
+ErrorRecord *err_win32_failed(const char *name, const char *path);
+
+// A system record about a call on a handle names no file; this reports it
+// again naming `path`, keeping the code. Other records pass unchanged.
+ErrorRecord *err_about_file(ErrorRecord *error, const char *name, const char *path);
+
 // ---------------------------------------------------------------------------
 // System-call wrappers (w32.cpp): one call each, failure into err_sys_record.
 

@@ -1,8 +1,15 @@
 // Directory listing: a sorted, filtered snapshot of one directory.
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "fslib.h"
+
+// An entry holds the six fields of a FileInfo before its name, laid out the
+// same way, so they travel as one run of bytes.
+static const size_t kInfoHead = offsetof(FileInfo, name);
+static_assert(offsetof(FileInfo, name) == offsetof(DirEntry, name_offset),
+              "DirEntry must begin with FileInfo's fields");
 
 HANDLE fs_enum_handle = nullptr;
 const char *fs_list_sort_pool = nullptr;
@@ -183,12 +190,7 @@ static ErrorRecord *add_entry(const FileInfo *info, int32_t n, int32_t *used, ch
     if (r)
         return r;
     DirEntry *entry = *entries + n;
-    entry->kind = info->kind;
-    entry->size = info->size;
-    entry->stamp = info->stamp;
-    entry->time = info->time;
-    entry->attributes = info->attributes;
-    entry->type = info->type;
+    memcpy(entry, info, kInfoHead);
     entry->name_offset = *used;
     entry->reserved = 0;
     memcpy(*names + *used, info->name, static_cast<size_t>(length));
@@ -282,12 +284,7 @@ ErrorRecord *fs_list_next(DirListing *listing, FileInfo *info, int *end)
         return nullptr;
     }
     const DirEntry *entry = listing->entries + listing->cursor;
-    info->kind = entry->kind;
-    info->size = entry->size;
-    info->stamp = entry->stamp;
-    info->time = entry->time;
-    info->attributes = entry->attributes;
-    info->type = entry->type;
+    memcpy(info, entry, kInfoHead);
     xzstrncpy(info->name, listing->names + entry->name_offset, sizeof info->name);
     listing->cursor += 1;
     *end = 0;

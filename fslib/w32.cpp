@@ -6,12 +6,6 @@ static const char *shown(const char *name) { return name ? name : ""; }
 
 // Reports the call that has just failed, from the thread's last-error code.
 // A call that failed without setting one is still reported as failed.
-static ErrorRecord *report_named(const char *call, const char *name)
-{
-    ErrorRecord *reported = err_win32(call, "%s", shown(name));
-    return reported ? reported : err_win32_code(FS_ERROR_NO_REASON, call, "%s", shown(name));
-}
-
 static ErrorRecord *report(const char *call)
 {
     ErrorRecord *reported = err_win32(call, 0);
@@ -22,7 +16,7 @@ ErrorRecord *w32_GetFileAttributes(const char *path, DWORD *attributes)
 {
     DWORD result = GetFileAttributesA(path);
     if (result == INVALID_FILE_ATTRIBUTES)
-        return report_named("GetFileAttributes", path);
+        return err_win32_failed("GetFileAttributes", path);
     *attributes = result;
     return 0;
 }
@@ -33,7 +27,7 @@ ErrorRecord *w32_CreateFile(const char *path, DWORD access, DWORD share,
 {
     *handle = CreateFileA(path, access, share, security, disposition, flags, templ);
     if (*handle == INVALID_HANDLE_VALUE)
-        return report_named("CreateFile", path);
+        return err_win32_failed("CreateFile", path);
     return 0;
 }
 
@@ -41,7 +35,7 @@ ErrorRecord *w32_FindFirstFile(const char *pattern, WIN32_FIND_DATAA *data, HAND
 {
     *handle = FindFirstFileA(pattern, data);
     if (*handle == INVALID_HANDLE_VALUE)
-        return report_named("FindFirstFile", pattern);
+        return err_win32_failed("FindFirstFile", pattern);
     return 0;
 }
 
@@ -52,7 +46,7 @@ ErrorRecord *w32_FindNextFile(HANDLE handle, WIN32_FIND_DATAA *data, int *end)
         *end = 0;
         return 0;
     }
-    ErrorRecord *reported = report_named("FindNextFile", "");
+    ErrorRecord *reported = err_win32_failed("FindNextFile", "");
     if (reported->code == ERROR_NO_MORE_FILES) {
         *end = 1;
         return 0;

@@ -35,26 +35,12 @@ static void watch_interrupts(void)
         installed = SetConsoleCtrlHandler(on_interrupt, TRUE) != FALSE;
 }
 
-// The report of a call that has just failed; one that failed without
-// giving a reason is a failure all the same.
-static ErrorRecord *failed(const char *call, const char *path)
-{
-    ErrorRecord *error = err_win32(call, "%s", path);
-    return error != NULL ? error : err_win32_code(FS_ERROR_NO_REASON, call, "%s", path);
-}
-
-// The system reports a failed call on a handle without naming the file;
-// this names it, keeping the code.
-static ErrorRecord *about_file(ErrorRecord *error, const char *call, const char *path)
-{
-    return error == &err_sys_record ? err_win32_code(error->code, call, "%s", path) : error;
-}
 
 static ErrorRecord *close_file(HANDLE handle, ErrorRecord *earlier, const char *path)
 {
     if (earlier != NULL)
         return fs_close(handle, earlier);
-    return about_file(w32_CloseHandle(handle), "CloseHandle", path);
+    return err_about_file(w32_CloseHandle(handle), "CloseHandle", path);
 }
 
 // What the original is: the path after following symbolic links, its
@@ -85,13 +71,13 @@ static ErrorRecord *look_at_original(const char *path, Original *original)
     BY_HANDLE_FILE_INFORMATION details;
     char final_path[FS_MAX_PATH + 8];
     if (!GetFileInformationByHandle(handle, &details)) {
-        error = failed("GetFileInformationByHandle", path);
+        error = err_win32_failed("GetFileInformationByHandle", path);
     } else {
         original->attributes = details.dwFileAttributes;
         original->links = details.nNumberOfLinks;
         DWORD length = GetFinalPathNameByHandleA(handle, final_path, sizeof final_path, 0);
         if (length == 0 || length >= sizeof final_path) {
-            error = failed("GetFinalPathNameByHandle", path);
+            error = err_win32_failed("GetFinalPathNameByHandle", path);
         } else {
             strip_long_prefix(final_path);
             if (strlen(final_path) >= sizeof original->path)
@@ -117,7 +103,7 @@ static ErrorRecord *set_length(HANDLE handle, int64_t length, const char *path)
     LARGE_INTEGER position;
     position.QuadPart = length;
     if (!SetFilePointerEx(handle, position, NULL, FILE_BEGIN) || !SetEndOfFile(handle))
-        return failed("SetEndOfFile", path);
+        return err_win32_failed("SetEndOfFile", path);
     return NULL;
 }
 
@@ -126,7 +112,7 @@ static ErrorRecord *rewind_file(HANDLE handle, const char *path)
     LARGE_INTEGER start;
     start.QuadPart = 0;
     if (!SetFilePointerEx(handle, start, NULL, FILE_BEGIN))
-        return failed("SetFilePointerEx", path);
+        return err_win32_failed("SetFilePointerEx", path);
     return NULL;
 }
 
@@ -142,11 +128,11 @@ static ErrorRecord *write_in_place(const char *path, const unsigned char *data, 
         return error;
     LARGE_INTEGER old_length;
     if (!GetFileSizeEx(handle, &old_length)) {
-        error = failed("GetFileSizeEx", path);
+        error = err_win32_failed("GetFileSizeEx", path);
     } else if ((error = set_length(handle, count, path)) != NULL) {
         set_length(handle, old_length.QuadPart, path);
     } else if ((error = rewind_file(handle, path)) != NULL ||
-               (error = about_file(fs_write_all(handle, data, static_cast<int32_t>(count)),
+               (error = err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)),
                                    "WriteFile", path)) != NULL) {
         // Nothing is lost when the first write fails: the reserved tail goes.
         set_length(handle, old_length.QuadPart, path);
@@ -217,7 +203,7 @@ static ErrorRecord *replace_original(const char *path)
         temp_active = 0;
         return NULL;
     }
-    ErrorRecord *error = failed("ReplaceFile", path);
+    ErrorRecord *error = err_win32_failed("ReplaceFile", path);
     // The original may already be gone with the new content still under the
     // temporary name: then that name is the only copy left, and moving it
     // into place is the way forward.
@@ -243,7 +229,7 @@ static ErrorRecord *write_by_replace(const char *path, const unsigned char *data
     }
     if (error != NULL)
         return error;
-    error = about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", temp_path);
+    error = err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", temp_path);
     if (error == NULL)
         put_time_back(handle, info);
     error = close_file(handle, error, temp_path);
