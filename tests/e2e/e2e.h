@@ -17,6 +17,20 @@ inline void run_tool(const std::vector<std::string> &args, std::string *out, std
 }
 
 // The change line for a file as the tool prints it on this target.
+// Runs the tool, which must end with status 0 and, unless told otherwise,
+// print nothing on its standard error; returns its standard output.
+inline std::string run_tool_ok(const std::string &argument, bool quiet_stderr = true)
+{
+    std::string out, err;
+    int status = -1;
+    run_tool({argument}, &out, &err, &status);
+    EXPECT_EQ(0, status) << out << err;
+    if (quiet_stderr) {
+        EXPECT_EQ("", err);
+    }
+    return out;
+}
+
 inline std::string change_line(const std::string &path, long long growth)
 {
     return printed_line(path + " change in size " + std::to_string(growth));
@@ -93,15 +107,7 @@ protected:
 
     // Runs the tool, which must end normally and print nothing on its
     // standard error; returns its standard output.
-    std::string run(const std::string &argument)
-    {
-        std::string out, err;
-        int status = -1;
-        run_tool({argument}, &out, &err, &status);
-        EXPECT_EQ(0, status) << out << err;
-        EXPECT_EQ("", err);
-        return out;
-    }
+    std::string run(const std::string &argument) { return run_tool_ok(argument); }
 
     std::vector<std::string> names_before_;
     TreeFiles files_before_;

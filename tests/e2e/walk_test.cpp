@@ -7,15 +7,7 @@ namespace fs = std::filesystem;
 
 class WalkTree : public TempDirTest {
 protected:
-    std::string run(const std::string &argument)
-    {
-        std::string out, err;
-        int status = -1;
-        run_tool({argument}, &out, &err, &status);
-        EXPECT_EQ(0, status);
-        EXPECT_EQ("", err);
-        return out;
-    }
+    std::string run(const std::string &argument) { return run_tool_ok(argument); }
 
     // Every name below the directory, as relative paths, for spotting
     // leftovers of the write-back.

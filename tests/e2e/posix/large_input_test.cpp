@@ -46,15 +46,7 @@ protected:
         return statvfs(dir_.c_str(), &st) == 0 ? static_cast<uint64_t>(st.f_bavail) * st.f_frsize : 0;
     }
 
-    std::string run(const std::string &argument)
-    {
-        std::string out, err;
-        int status = -1;
-        run_tool({argument}, &out, &err, &status);
-        EXPECT_EQ(0, status);
-        EXPECT_EQ("", err);
-        return out;
-    }
+    std::string run(const std::string &argument) { return run_tool_ok(argument); }
 
     std::string dir_;
 };

@@ -10,14 +10,7 @@ namespace fs = std::filesystem;
 
 class KeepsMetadata : public TempDirTest {
 protected:
-    std::string run(const std::string &argument)
-    {
-        std::string out, err;
-        int status = -1;
-        run_tool({argument}, &out, &err, &status);
-        EXPECT_EQ(0, status);
-        return out;
-    }
+    std::string run(const std::string &argument) { return run_tool_ok(argument, false); }
 
     struct stat status_of(const std::string &rel) const
     {
