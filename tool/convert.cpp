@@ -39,7 +39,7 @@ ErrorRecord *convert_file(const char *source, const char *destination, const Fil
     if (error != NULL)
         return error;
 
-    Image image = {NULL, 0};
+    Image image = {NULL, 0, 0};
     error = read_image(source, info, &image);
     if (error != NULL)
         return error;

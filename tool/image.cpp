@@ -2,6 +2,7 @@
 
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "fslib.h"
 
@@ -18,12 +19,10 @@ static bool largest_size(size_t size, size_t *largest)
     return true;
 }
 
-static bool reserve(Image *image, size_t size)
+// Reserves `room` bytes of address space and commits the first `size`.
+static bool reserve_room(Image *image, size_t size, size_t room)
 {
-    size_t largest;
-    if (!largest_size(size, &largest))
-        return false;
-    void *base = VirtualAlloc(NULL, largest, MEM_RESERVE, PAGE_NOACCESS);
+    void *base = VirtualAlloc(NULL, room, MEM_RESERVE, PAGE_NOACCESS);
     if (base == NULL)
         return false;
     if (VirtualAlloc(base, size > 0 ? size : 1, MEM_COMMIT, PAGE_READWRITE) == NULL) {
@@ -31,7 +30,30 @@ static bool reserve(Image *image, size_t size)
         return false;
     }
     image->data = static_cast<unsigned char *>(base);
-    image->reserved = largest;
+    image->reserved = room;
+    image->used = size;
+    return true;
+}
+
+// A 32-bit process may not find twice a large file's size in one piece;
+// a quarter more covers the growth of ordinary text (a byte a line), and
+// a file that grows beyond it is moved.
+static bool reserve(Image *image, size_t size)
+{
+    size_t largest;
+    if (largest_size(size, &largest) && reserve_room(image, size, largest))
+        return true;
+    return reserve_room(image, size, size + size / 4 + 2);
+}
+
+static bool move_to_larger(Image *image, size_t size)
+{
+    Image larger;
+    if (!reserve_room(&larger, size, size))
+        return false;
+    memcpy(larger.data, image->data, image->used);
+    VirtualFree(image->data, 0, MEM_RELEASE);
+    *image = larger;
     return true;
 }
 
@@ -41,6 +63,7 @@ bool image_alloc(Image *image, size_t size)
         return true;
     image->data = static_cast<unsigned char *>(malloc(size > 0 ? size : 1));
     image->reserved = 0;
+    image->used = size;
     return image->data != NULL;
 }
 
@@ -48,13 +71,19 @@ bool image_grow(Image *image, size_t size)
 {
     if (image->reserved != 0) {
         if (size > image->reserved)
-            return false;
-        return VirtualAlloc(image->data, size, MEM_COMMIT, PAGE_READWRITE) != NULL;
+            return move_to_larger(image, size);
+        if (size > image->used) {
+            if (VirtualAlloc(image->data, size, MEM_COMMIT, PAGE_READWRITE) == NULL)
+                return false;
+            image->used = size;
+        }
+        return true;
     }
     unsigned char *grown = static_cast<unsigned char *>(realloc(image->data, size > 0 ? size : 1));
     if (grown == NULL)
         return false;
     image->data = grown;
+    image->used = size;
     return true;
 }
 

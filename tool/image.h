@@ -10,6 +10,7 @@
 struct Image {
     unsigned char *data;
     size_t reserved;  // 0: the buffer is an ordinary heap block
+    size_t used;      // bytes the image holds room for now
 };
 
 // False when no memory could be had.

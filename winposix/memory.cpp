@@ -69,6 +69,8 @@ LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect)
             winposix_fail(ERROR_INVALID_PARAMETER);
             return nullptr;
         }
+        if (winposix_fault_due(WINPOSIX_CALL_RESERVE))
+            return nullptr;
         address = reserve(length);
         if (address == nullptr) {
             winposix_fail(ERROR_NOT_ENOUGH_MEMORY);

@@ -333,6 +333,7 @@ enum WinposixCall {
     WINPOSIX_CALL_RENAME,
     WINPOSIX_CALL_CLOSE,
     WINPOSIX_CALL_FIND_NEXT,
+    WINPOSIX_CALL_RESERVE,  // VirtualAlloc with MEM_RESERVE
     WINPOSIX_CALL_COUNT
 };
 void winposix_fail_nth(WinposixCall kind, int n, DWORD code);
