@@ -14,10 +14,21 @@ void TempDirTest::SetUp()
 {
     std::random_device rd;
     std::string name = "dravick-test-" + std::to_string(rd()) + "-" + std::to_string(rd());
-    fs::path p = fs::temp_directory_path() / name;
+    fs::path p = fs::path(base_dir()) / name;
     fs::create_directories(p);
     dir_ = p.string();
 }
+
+std::string TempDirTest::base_dir() const { return fs::temp_directory_path().string(); }
+
+void MemoryDirTest::SetUp()
+{
+    if (test_memory_dir().empty())
+        GTEST_SKIP() << "skipped: needs a file system in memory";
+    TempDirTest::SetUp();
+}
+
+std::string MemoryDirTest::base_dir() const { return test_memory_dir(); }
 
 static void make_writable(const fs::path &p)
 {
@@ -30,6 +41,8 @@ static void make_writable(const fs::path &p)
 
 void TempDirTest::TearDown()
 {
+    if (dir_.empty())
+        return;
     std::error_code ec;
     fs::path root = test_fs_path(dir_);
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);

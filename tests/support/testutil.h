@@ -21,6 +21,8 @@ class TempDirTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // Where the directory is made: the system's temporary directory.
+    virtual std::string base_dir() const;
 
     // The directory itself, and a path below it (rel uses '/' and is
     // rewritten with the platform's separator).
@@ -38,6 +40,14 @@ private:
     std::string dir_;
 };
 
+// The same in a file system held in memory (test_memory_dir); the test is
+// skipped where there is none.
+class MemoryDirTest : public TempDirTest {
+protected:
+    void SetUp() override;
+    std::string base_dir() const override;
+};
+
 // Last-write time as a FILETIME count (100-ns units since 1601-01-01 UTC),
 // read and set through the platform directly.
 uint64_t test_get_mtime(const std::string &path);
@@ -45,6 +55,14 @@ void test_set_mtime(const std::string &path, uint64_t filetime);
 
 // Clears or sets the owner's write permission (the read-only attribute).
 void test_set_readonly(const std::string &path, bool readonly);
+
+// A directory on a file system held in memory, where files of gibibytes
+// are made and read in seconds; empty when there is none.
+std::string test_memory_dir();
+
+// Bytes the file system has given a file: less than its size while it has
+// holes, and more once anything was written into them.
+uint64_t test_allocated_bytes(const std::string &path);
 
 // Between the tests' narrow paths and std::filesystem. A narrow path is in
 // the encoding the tool's own calls take (the ANSI code page on Windows);

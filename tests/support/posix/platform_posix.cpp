@@ -35,6 +35,18 @@ void test_set_readonly(const std::string &path, bool readonly)
     ASSERT_EQ(0, chmod(path.c_str(), mode)) << path;
 }
 
+std::string test_memory_dir()
+{
+    struct stat st;
+    return stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "";
+}
+
+uint64_t test_allocated_bytes(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_blocks) * 512 : 0;
+}
+
 std::filesystem::path test_fs_path(const std::string &narrow) { return std::filesystem::path(narrow); }
 
 std::string test_narrow_name(const std::filesystem::path &relative) { return relative.generic_string(); }

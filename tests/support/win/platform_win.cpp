@@ -34,6 +34,26 @@ void test_set_readonly(const std::string &path, bool readonly)
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), a)) << path;
 }
 
+// Wine shows the host's root as drive Z:, so a Linux host's memory file
+// system is there; real Windows has none.
+std::string test_memory_dir()
+{
+    DWORD a = GetFileAttributesA("Z:\\dev\\shm");
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) ? "Z:\\dev\\shm" : "";
+}
+
+uint64_t test_allocated_bytes(const std::string &path)
+{
+    HANDLE h = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    FILE_STANDARD_INFO info;
+    BOOL ok = GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info);
+    CloseHandle(h);
+    return ok ? static_cast<uint64_t>(info.AllocationSize.QuadPart) : 0;
+}
+
 std::filesystem::path test_fs_path(const std::string &narrow)
 {
     int length = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
