@@ -217,11 +217,27 @@ static ErrorRecord *replace_original(const char *path)
     return error;
 }
 
+// A program that holds the original open without sharing its deletion
+// keeps it from being replaced. That is found out before anything is
+// written: a replace that fails late costs the whole write, and some
+// systems leave a stray file of their own behind when it does.
+static ErrorRecord *check_replaceable(const char *path)
+{
+    HANDLE handle;
+    ErrorRecord *error = w32_CreateFile(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL, &handle);
+    if (error != NULL)
+        return error;
+    return close_file(handle, NULL, path);
+}
+
 static ErrorRecord *write_by_replace(const char *path, const unsigned char *data, uint32_t count,
                                      const FileInfo *info, bool *no_temp)
 {
     HANDLE handle;
-    ErrorRecord *error = NULL;
+    ErrorRecord *error = check_replaceable(path);
+    if (error != NULL)
+        return error;
     watch_interrupts();
     if (!create_temp(path, &handle, &error)) {
         *no_temp = true;
