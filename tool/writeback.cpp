@@ -4,8 +4,8 @@
 // then replaces the original in one step, keeping its attributes (on POSIX
 // its mode, owner and group). A symbolic link is followed first, so that the
 // link stays a link. A file with several hard links is rewritten in place
-// instead, so that every name keeps seeing it; its final size is reserved
-// before the first byte changes, so that a full disk fails early.
+// instead, so that every name keeps seeing it; the room it grows by is
+// taken before the first old byte changes, so that a full disk fails early.
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
@@ -107,17 +107,29 @@ static ErrorRecord *set_length(HANDLE handle, int64_t length, const char *path)
     return NULL;
 }
 
-static ErrorRecord *rewind_file(HANDLE handle, const char *path)
+static ErrorRecord *seek_to(HANDLE handle, int64_t offset, const char *path)
 {
-    LARGE_INTEGER start;
-    start.QuadPart = 0;
-    if (!SetFilePointerEx(handle, start, NULL, FILE_BEGIN))
+    LARGE_INTEGER position;
+    position.QuadPart = offset;
+    if (!SetFilePointerEx(handle, position, NULL, FILE_BEGIN))
         return err_win32_failed("SetFilePointerEx", path);
     return NULL;
 }
 
-// The in-place rewrite: the file only grows, so once its final length is
-// reserved no write can run out of space.
+static ErrorRecord *write_at(HANDLE handle, int64_t offset, const unsigned char *data, uint32_t count,
+                             const char *path)
+{
+    ErrorRecord *error = seek_to(handle, offset, path);
+    if (error == NULL)
+        error = err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", path);
+    return error;
+}
+
+// The in-place rewrite. The file only grows, so the bytes past its old end
+// are written first: that is where all the new room is taken, and a full
+// disk fails there while every old byte is still in place (setting the
+// length alone does not take the room on every system). Only then is the
+// front overwritten.
 static ErrorRecord *write_in_place(const char *path, const unsigned char *data, uint32_t count,
                                    const FileInfo *info)
 {
@@ -129,15 +141,19 @@ static ErrorRecord *write_in_place(const char *path, const unsigned char *data, 
     LARGE_INTEGER old_length;
     if (!GetFileSizeEx(handle, &old_length)) {
         error = err_win32_failed("GetFileSizeEx", path);
-    } else if ((error = set_length(handle, count, path)) != NULL) {
-        set_length(handle, old_length.QuadPart, path);
-    } else if ((error = rewind_file(handle, path)) != NULL ||
-               (error = err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)),
-                                   "WriteFile", path)) != NULL) {
-        // Nothing is lost when the first write fails: the reserved tail goes.
-        set_length(handle, old_length.QuadPart, path);
+    } else if (old_length.QuadPart != info->size || info->size > count) {
+        // Changed since it was read: writing now would drop what changed.
+        error = err_win32_code(FS_ERROR_FILE_CHANGED, "GetFileSizeEx", "%s", path);
     } else {
-        put_time_back(handle, info);
+        // A write that fails having written nothing leaves the old bytes
+        // in front: cutting the new tail off gives the file back whole.
+        uint32_t front = static_cast<uint32_t>(old_length.QuadPart);
+        if ((error = set_length(handle, count, path)) != NULL ||
+            (error = write_at(handle, front, data + front, count - front, path)) != NULL ||
+            (error = write_at(handle, 0, data, front, path)) != NULL)
+            set_length(handle, front, path);
+        else
+            put_time_back(handle, info);
     }
     return close_file(handle, error, path);
 }

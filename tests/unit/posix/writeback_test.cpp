@@ -73,18 +73,41 @@ TEST_F(WriteBack, EveryInjectedFailureKeepsOldOrNewWhole)
     }
 }
 
+// A file with two names is rewritten in place: its new tail first, then its
+// front. Either write failing leaves the old bytes and the old length.
 TEST_F(WriteBack, FailedRewriteOfHardLinkedFileKeepsLength)
 {
     const std::string before = "one\ntwo\n";
     write_file("a.txt", before);
     fs::create_hard_link(path("a.txt"), path("b.txt"));
-    winposix_fail_nth(WINPOSIX_CALL_WRITE, 1, ERROR_IO_DEVICE);
-    ErrorRecord *error = convert("a.txt");
+    for (int n = 1; n <= 2; n++) {
+        winposix_fail_nth(WINPOSIX_CALL_WRITE, n, ERROR_IO_DEVICE);
+        ErrorRecord *error = convert("a.txt");
+        winposix_fail_reset();
+        ASSERT_NE(nullptr, error) << n;
+        EXPECT_EQ(ERROR_IO_DEVICE, error->code) << n;
+        EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt"}), list_dir("")) << n;
+        EXPECT_EQ(before, read_file("a.txt")) << n;
+        EXPECT_EQ(before, read_file("b.txt")) << n;
+    }
+}
+
+// A file that changed between its reading and its rewrite in place is left
+// as it is now, not cut to the length that was read.
+TEST_F(WriteBack, HardLinkedFileChangedSinceItWasRead)
+{
+    const std::string now = "one\ntwo\nthree and more\n";
+    write_file("a.txt", now);
+    fs::create_hard_link(path("a.txt"), path("b.txt"));
+    FileInfo info = {};
+    ASSERT_EQ(nullptr, fs_stat(path("a.txt").c_str(), &info));
+    info.size = 8;  // what "one\ntwo\n" held when it was read
+    const char converted[] = "one\r\ntwo\r\n";
+    ErrorRecord *error = writeback_file(path("a.txt").c_str(), reinterpret_cast<const unsigned char *>(converted),
+                                        sizeof converted - 1, &info);
     ASSERT_NE(nullptr, error);
-    EXPECT_EQ(ERROR_IO_DEVICE, error->code);
-    EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt"}), list_dir(""));
-    EXPECT_EQ(before, read_file("a.txt"));
-    EXPECT_EQ(before, read_file("b.txt"));
+    EXPECT_EQ(static_cast<int32_t>(FS_ERROR_FILE_CHANGED), error->code);
+    EXPECT_EQ(now, read_file("b.txt"));
 }
 
 // The child converts a large file; once its temporary file shows up, it is
