@@ -36,7 +36,8 @@ static void drain(int out_fd, int err_fd, std::string *out, std::string *err)
 }
 
 bool run_program(const std::string &program, const std::vector<std::string> &args,
-                 std::string *out, std::string *err, int *status)
+                 std::string *out, std::string *err, int *status,
+                 const std::function<void()> &before_reading)
 {
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0)
@@ -72,6 +73,8 @@ bool run_program(const std::string &program, const std::vector<std::string> &arg
     }
     out->clear();
     err->clear();
+    if (before_reading)
+        before_reading();
     drain(out_pipe[0], err_pipe[0], out, err);
     int wstatus = 0;
     if (waitpid(pid, &wstatus, 0) != pid)

@@ -46,7 +46,8 @@ static std::string windows_program_path(const std::string &program)
 }
 
 bool run_program(const std::string &program, const std::vector<std::string> &args,
-                 std::string *out, std::string *err, int *status)
+                 std::string *out, std::string *err, int *status,
+                 const std::function<void()> &before_reading)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE out_read, out_write, err_read, err_write;
@@ -89,6 +90,8 @@ bool run_program(const std::string &program, const std::vector<std::string> &arg
     out->clear();
     err->clear();
     std::thread err_reader(drain, err_read, err);
+    if (before_reading)
+        before_reading();
     drain(out_read, out);
     err_reader.join();
     CloseHandle(out_read);
