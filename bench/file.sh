@@ -8,16 +8,9 @@
 # Needs unix2dos and GNU time (/usr/bin/time).
 set -eu
 
-root=$(cd "$(dirname "$0")/.." && pwd)
 size_mib=${SIZE_MIB:-256}
-runs=${RUNS:-5}
-work=$root/bench/work/file
-tool=${DRAVICK:-$root/build/native/dravick}
-
-if [ ! -x "$tool" ]; then
-  (cd "$root" && cmake --preset native >/dev/null && cmake --build --preset native --target dravick >/dev/null)
-fi
-command -v unix2dos >/dev/null || { echo "unix2dos is needed (package dos2unix)" >&2; exit 1; }
+work=$(cd "$(dirname "$0")" && pwd)/work/file
+. "$(dirname "$0")/common.sh"
 [ -x /usr/bin/time ] || { echo "GNU time is needed (package time)" >&2; exit 1; }
 
 mkdir -p "$work"
@@ -38,8 +31,6 @@ if [ ! -f "$source" ] || [ "$(stat -c %s "$source")" -ne "$bytes" ]; then
   printf '\n' >> "$source"
   rm -f "$work/block.txt"
 fi
-
-now() { date +%s%N; }
 
 # Runs one contender on a fresh copy; appends "seconds peak_kib" to its list.
 measure() {
@@ -70,7 +61,6 @@ for run in $(seq "$runs"); do
   echo "$(( (end - start) / 1000 )) 0" >> "$work/read.runs"
 done
 
-median() { sort -n "$work/$1.runs" | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
 peak() { sort -n -k2 "$work/$1.runs" | tail -1 | awk '{ print $2 }'; }
 
 d=$(median dravick); u=$(median unix2dos); f=$(median floor); n=$(median nochange); r=$(median read)

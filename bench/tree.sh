@@ -9,15 +9,8 @@
 # Usage: bench/tree.sh            (RUNS=5 by default)
 set -eu
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-runs=${RUNS:-5}
-work=$root/bench/work/tree
-tool=${DRAVICK:-$root/build/native/dravick}
-
-if [ ! -x "$tool" ]; then
-  (cd "$root" && cmake --preset native >/dev/null && cmake --build --preset native --target dravick >/dev/null)
-fi
-command -v unix2dos >/dev/null || { echo "unix2dos is needed (package dos2unix)" >&2; exit 1; }
+work=$(cd "$(dirname "$0")" && pwd)/work/tree
+. "$(dirname "$0")/common.sh"
 
 mkdir -p "$work"
 template=$work/template
@@ -52,8 +45,6 @@ if [ ! -f "$work/template.done" ]; then
   touch "$work/template.done"
 fi
 
-now() { date +%s%N; }
-
 fresh() {
   rm -rf "$work/target"
   cp -a "$template" "$work/target"
@@ -83,7 +74,6 @@ for run in $(seq "$runs"); do
   measure floor "$find_candidates -exec cat {} +"
 done
 
-median() { sort -n "$work/$1.runs" | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
 d=$(median dravick); u=$(median unix2dos); f=$(median floor)
 awk -v d="$d" -v u="$u" -v f="$f" -v runs="$runs" 'BEGIN {
   printf "20,000 files in 200 directories, median of %d runs\n", runs

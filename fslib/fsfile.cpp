@@ -102,20 +102,23 @@ ErrorRecord *fs_stat_raw(const char *path, FileInfo *info)
 {
     WIN32_FIND_DATAA found;
     HANDLE search = INVALID_HANDLE_VALUE;
-    if (w32_FindFirstFile(path, &found, &search) || search == INVALID_HANDLE_VALUE) {
+    if (w32_FindFirstFile(path, &found, &search)) {
         info->kind = FS_KIND_NONE;
         return nullptr;
     }
     w32_FindClose(search);
-
-    int64_t time = fs_time_from_filetime(found.ftLastWriteTime);
-    info->type = fs_type_of(path);
-    info->stamp = static_cast<uint32_t>(info->type) << 8;
-    fs_stamp_set(info, time);
-    info->size = found.nFileSizeLow;
-    info->attributes = found.dwFileAttributes;
-    info->kind = (info->attributes & FILE_ATTRIBUTE_DIRECTORY) ? FS_KIND_DIR : FS_KIND_FILE;
+    fs_info_from_find(&found, path, info);
     return nullptr;
+}
+
+void fs_info_from_find(const WIN32_FIND_DATAA *found, const char *typed_name, FileInfo *info)
+{
+    info->type = fs_type_of(typed_name);
+    info->stamp = static_cast<uint32_t>(info->type) << 8;
+    fs_stamp_set(info, fs_time_from_filetime(found->ftLastWriteTime));
+    info->size = found->nFileSizeLow;
+    info->attributes = found->dwFileAttributes;
+    info->kind = (info->attributes & FILE_ATTRIBUTE_DIRECTORY) ? FS_KIND_DIR : FS_KIND_FILE;
 }
 
 ErrorRecord *fs_stat(const char *path, FileInfo *info)
@@ -158,8 +161,6 @@ static ErrorRecord *open_expanded(const char *expanded, int mode, HANDLE *handle
     HANDLE h = INVALID_HANDLE_VALUE;
     ErrorRecord *r = w32_CreateFile(expanded, access, FILE_SHARE_READ, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr, &h);
-    if (!r && h == INVALID_HANDLE_VALUE)
-        r = err_win32_code(FS_ERROR_NO_REASON, "CreateFile", "%s", expanded);
     *handle = r ? nullptr : h;
     return r;
 }
@@ -265,9 +266,7 @@ static ErrorRecord *read_whole_expanded(const char *expanded, void *buffer, uint
     if (r)
         return r;
     r = read_whole_open(h, expanded, buffer, size);
-    if (r)
-        return fs_close(h, r);
-    return err_about_file(w32_CloseHandle(h), "CloseHandle", expanded);
+    return fs_close_named(h, r, expanded);
 }
 
 ErrorRecord *fs_read_file_exact(const char *path, void *buffer, uint32_t size)
@@ -301,14 +300,18 @@ ErrorRecord *fs_set_time(const char *path, const FileInfo *info)
 {
     HANDLE h = INVALID_HANDLE_VALUE;
     if (w32_CreateFile(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr, &h) ||
-        h == INVALID_HANDLE_VALUE)
+                       FILE_ATTRIBUTE_NORMAL, nullptr, &h))
         return nullptr;
-    int64_t time = 0;
-    if (fs_stamp_get(info, &time)) {
-        FILETIME ft = fs_time_to_filetime(time);
-        SetFileTime(h, nullptr, nullptr, &ft);
-    }
+    fs_set_time_handle(h, info);
     w32_CloseHandle(h);
     return nullptr;
+}
+
+void fs_set_time_handle(HANDLE handle, const FileInfo *info)
+{
+    int64_t time = 0;
+    if (!fs_stamp_get(info, &time))
+        return;
+    FILETIME ft = fs_time_to_filetime(time);
+    SetFileTime(handle, nullptr, nullptr, &ft);
 }

@@ -97,6 +97,8 @@ ErrorRecord *w32_RegCloseKey(HKEY key);
 
 // Clean-up steps: they always close, and keep an earlier error over their own.
 ErrorRecord *fs_close(HANDLE handle, ErrorRecord *earlier);
+// The same, where a failed close is reported naming `path`.
+ErrorRecord *fs_close_named(HANDLE handle, ErrorRecord *earlier, const char *path);
 ErrorRecord *reg_close(HKEY *key, ErrorRecord *earlier);
 
 // ---------------------------------------------------------------------------
@@ -163,6 +165,9 @@ ErrorRecord *fs_write_all(HANDLE handle, const void *buffer, int32_t count);
 ErrorRecord *fs_read_file(const char *path, void *buffer);
 ErrorRecord *fs_write_file(const char *path, const void *buffer, int32_t count);
 ErrorRecord *fs_set_time(const char *path, const FileInfo *info);
+void fs_set_time_handle(HANDLE handle, const FileInfo *info);
+// Fills `info` from a directory search's record; its type comes from `typed_name`.
+void fs_info_from_find(const WIN32_FIND_DATAA *found, const char *typed_name, FileInfo *info);
 int32_t fs_type_of(const char *path);
 int32_t fs_type_lookup(const char *ext);
 int64_t fs_time_from_filetime(FILETIME filetime);

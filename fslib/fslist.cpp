@@ -83,8 +83,6 @@ static ErrorRecord *start_search(const char *path, const char *pattern, WIN32_FI
         return r;
     HANDLE h = INVALID_HANDLE_VALUE;
     r = w32_FindFirstFile(joined, found, &h);
-    if (!r && h == INVALID_HANDLE_VALUE)
-        r = err_win32_code(FS_ERROR_NO_REASON, "FindFirstFile", "%s", joined);
     if (r)
         return r;
     fs_enum_handle = h;
@@ -112,13 +110,7 @@ static int is_dot_entry(const char *name)
 static void fill_entry(const WIN32_FIND_DATAA *found, FileInfo *info)
 {
     xzstrncpy(info->name, fs_filename(found->cFileName), sizeof info->name);
-    int64_t time = fs_time_from_filetime(found->ftLastWriteTime);
-    info->type = fs_type_of(info->name);
-    info->stamp = static_cast<uint32_t>(info->type) << 8;
-    fs_stamp_set(info, time);
-    info->size = found->nFileSizeLow;
-    info->attributes = found->dwFileAttributes;
-    info->kind = (info->attributes & FILE_ATTRIBUTE_DIRECTORY) ? FS_KIND_DIR : FS_KIND_FILE;
+    fs_info_from_find(found, info->name, info);
 }
 
 ErrorRecord *fs_enum_next(const char *path, FileInfo *info, const char *pattern, int *end)

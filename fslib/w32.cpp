@@ -116,6 +116,13 @@ ErrorRecord *fs_close(HANDLE handle, ErrorRecord *earlier)
     return earlier ? earlier : closed;
 }
 
+ErrorRecord *fs_close_named(HANDLE handle, ErrorRecord *earlier, const char *path)
+{
+    if (earlier)
+        return fs_close(handle, earlier);
+    return err_about_file(w32_CloseHandle(handle), "CloseHandle", path);
+}
+
 ErrorRecord *reg_close(HKEY *key, ErrorRecord *earlier)
 {
     if (!*key)

@@ -36,19 +36,14 @@ static void watch_interrupts(void)
 }
 
 
-static ErrorRecord *close_file(HANDLE handle, ErrorRecord *earlier, const char *path)
-{
-    if (earlier != NULL)
-        return fs_close(handle, earlier);
-    return err_about_file(w32_CloseHandle(handle), "CloseHandle", path);
-}
-
 // What the original is: the path after following symbolic links, its
-// attributes and its number of hard links.
+// attributes, its number of hard links, and whether it could be opened for
+// deletion, which a replace needs.
 struct Original {
     char path[FS_MAX_PATH];
     DWORD attributes;
     DWORD links;
+    bool deletable;
 };
 
 // GetFinalPathNameByHandleA gives a long-path prefix on Windows.
@@ -62,12 +57,17 @@ static void strip_long_prefix(char *path)
 
 static ErrorRecord *look_at_original(const char *path, Original *original)
 {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE handle;
-    ErrorRecord *error = w32_CreateFile(path, GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL, &handle);
-    if (error != NULL)
-        return error;
+    ErrorRecord *error = w32_CreateFile(path, GENERIC_READ | DELETE, share, NULL, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, NULL, &handle);
+    original->deletable = error == NULL;
+    if (!original->deletable) {
+        error = w32_CreateFile(path, GENERIC_READ, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL,
+                               &handle);
+        if (error != NULL)
+            return error;
+    }
     BY_HANDLE_FILE_INFORMATION details;
     char final_path[FS_MAX_PATH + 8];
     if (!GetFileInformationByHandle(handle, &details)) {
@@ -86,16 +86,7 @@ static ErrorRecord *look_at_original(const char *path, Original *original)
                 memcpy(original->path, final_path, strlen(final_path) + 1);
         }
     }
-    return close_file(handle, error, path);
-}
-
-static void put_time_back(HANDLE handle, const FileInfo *info)
-{
-    int64_t time;
-    if (!fs_stamp_get(info, &time))
-        return;
-    FILETIME write_time = fs_time_to_filetime(time);
-    SetFileTime(handle, NULL, NULL, &write_time);
+    return fs_close_named(handle, error, path);
 }
 
 static ErrorRecord *set_length(HANDLE handle, int64_t length, const char *path)
@@ -153,9 +144,9 @@ static ErrorRecord *write_in_place(const char *path, const unsigned char *data, 
             (error = write_at(handle, 0, data, front, path)) != NULL)
             set_length(handle, front, path);
         else
-            put_time_back(handle, info);
+            fs_set_time_handle(handle, info);
     }
-    return close_file(handle, error, path);
+    return fs_close_named(handle, error, path);
 }
 
 // A name beside `path` for the temporary file: the directory part of the
@@ -236,7 +227,8 @@ static ErrorRecord *replace_original(const char *path)
 // A program that holds the original open without sharing its deletion
 // keeps it from being replaced. That is found out before anything is
 // written: a replace that fails late costs the whole write, and some
-// systems leave a stray file of their own behind when it does.
+// systems leave a stray file of their own behind when it does. Asked only
+// when the first look could not open the file for deletion, to report why.
 static ErrorRecord *check_replaceable(const char *path)
 {
     HANDLE handle;
@@ -244,16 +236,14 @@ static ErrorRecord *check_replaceable(const char *path)
                                         NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL, &handle);
     if (error != NULL)
         return error;
-    return close_file(handle, NULL, path);
+    return fs_close_named(handle, NULL, path);
 }
 
 static ErrorRecord *write_by_replace(const char *path, const unsigned char *data, uint32_t count,
                                      const FileInfo *info, bool *no_temp)
 {
     HANDLE handle;
-    ErrorRecord *error = check_replaceable(path);
-    if (error != NULL)
-        return error;
+    ErrorRecord *error = NULL;
     watch_interrupts();
     if (!create_temp(path, &handle, &error)) {
         *no_temp = true;
@@ -263,8 +253,8 @@ static ErrorRecord *write_by_replace(const char *path, const unsigned char *data
         return error;
     error = err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", temp_path);
     if (error == NULL)
-        put_time_back(handle, info);
-    error = close_file(handle, error, temp_path);
+        fs_set_time_handle(handle, info);
+    error = fs_close_named(handle, error, temp_path);
     if (error != NULL) {
         drop_temp();
         return error;
@@ -283,6 +273,8 @@ ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_
         return err_win32_code(ERROR_ACCESS_DENIED, "CreateFile", "%s", path);
     if (original.links > 1)
         return write_in_place(original.path, data, count, info);
+    if (!original.deletable && (error = check_replaceable(original.path)) != NULL)
+        return error;
     bool no_temp = false;
     error = write_by_replace(original.path, data, count, info, &no_temp);
     if (no_temp)
