@@ -1,6 +1,5 @@
 // The conversion of one file: read it whole, count how much it grows,
 // rewrite the image in place and hand it to the safe write-back.
-#include <stdio.h>
 #include <stdlib.h>
 
 #include "dravick.h"
@@ -58,10 +57,13 @@ ErrorRecord *convert_file(const char *source, const char *destination, const Fil
         return too_large(source);
     }
 
-    printf("%s change in size %d\r\n", source, static_cast<int>(growth));
-    if (!image_grow(&image, static_cast<size_t>(size + growth)))
-        fatal("Memory allocation error");
-    lineends_rewrite(image.data, size, static_cast<size_t>(growth));
+    report_change(source, growth);
+    // A check run needs the decision, not the new content.
+    if (!run_state.check) {
+        if (!image_grow(&image, static_cast<size_t>(size + growth)))
+            fatal("Memory allocation error");
+        lineends_rewrite(image.data, size, static_cast<size_t>(growth));
+    }
     error = writeback_file(target, image.data, static_cast<uint32_t>(size + growth), info);
     image_free(&image);
     return error;

@@ -6,16 +6,34 @@
 
 #include "fslib.h"
 
+// What the run was asked to do and what it has printed; main sets it up.
+// A check run takes every decision a conversion takes, prints the same
+// lines, and writes, creates, renames and re-times nothing.
+struct RunState {
+    bool check;   // --check
+    int changes;  // change lines printed
+    int errors;   // error texts printed
+};
+extern RunState run_state;
+
+// Prints the change line for a file, or the text of an error (nothing for
+// null), on standard output, and counts it.
+void report_change(const char *path, int64_t growth);
+void report_error(const ErrorRecord *error);
+
 // Normalises the line endings of one file to CR LF in place. `info` is the
 // caller's look at the file (its size and last-write time). Prints the
 // change line before the file is written back; returns the failure, or a
-// record saying why the file was left alone (UTF-16 text), or null.
+// record saying why the file was left alone (UTF-16 text), or null. In a
+// check run the file is read and looked at as for a rewrite, no more.
 ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info);
 
 // Replaces the content of the file at `path` (already expanded) with
 // `count` bytes and puts the last-write time recorded in `info` back. At
 // every moment the path holds the whole old or the whole new content; on
-// failure the old content is left as it was.
+// failure the old content is left as it was. In a check run it only looks
+// at the file, returning the refusal a rewrite would meet where that can
+// be known without writing; `data` is not read then.
 ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_t count,
                             const FileInfo *info);
 
@@ -26,7 +44,7 @@ ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_
 ErrorRecord *walk_tree(char *path, int path_size, const char *pattern);
 
 // Prints the formatted message and CR LF on standard error and ends the
-// process with status 1.
+// process with status 1 (2 in a check run, where 1 means "would change").
 [[noreturn]] void fatal(const char *format, ...);
 
 #endif

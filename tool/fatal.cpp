@@ -12,5 +12,5 @@ void fatal(const char *format, ...)
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
     fprintf(stderr, "%s\r\n", message);
-    exit(1);
+    exit(run_state.check ? 2 : 1);
 }

@@ -1,5 +1,6 @@
 // dravick PATH: normalises the line endings of one file, or of every "txt"
-// and "csc" file in a tree, to CR LF.
+// and "csc" file in a tree, to CR LF. dravick --check PATH says what that
+// would do and does nothing.
 #include <stdio.h>
 #include <string.h>
 
@@ -20,14 +21,51 @@ static ErrorRecord *run(const char *argument)
     return walk_tree(path, FS_MAX_PATH, "*.*");
 }
 
+static const char kUsage[] = "Syntax: dravick [path]\r\n";
+
+static void print_help(void)
+{
+    printf("%s", kUsage);
+    printf("  dravick PATH          convert the file, or the txt and csc files below the folder\r\n");
+    printf("  dravick --check PATH  print what converting PATH would print, change nothing\r\n");
+    printf("  dravick --help        print this text\r\n");
+    printf("  dravick --version     print the version\r\n");
+}
+
+// A conversion ends with 0 whatever it printed; a check run's status
+// answers its question, an error first.
+static int exit_status(void)
+{
+    if (!run_state.check)
+        return 0;
+    if (run_state.errors > 0)
+        return 2;
+    return run_state.changes > 0 ? 1 : 0;
+}
+
+// The flags are these exact words, and only in the first argument; "--"
+// right before the path ends them, so that any name can be given.
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "Syntax: dravick [path]\r\n");
+    int first = 1;
+    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+        print_help();
         return 0;
     }
-    ErrorRecord *error = run(argv[1]);
-    if (error != NULL)
-        printf("%s\r\n", error->text);
-    return 0;
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        printf("dravick %s\r\n", DRAVICK_VERSION);
+        return 0;
+    }
+    if (argc > first && strcmp(argv[first], "--check") == 0) {
+        run_state.check = true;
+        first++;
+    }
+    if (argc == first + 2 && strcmp(argv[first], "--") == 0)
+        first++;
+    if (argc != first + 1) {
+        fprintf(stderr, "%s", kUsage);
+        return run_state.check ? 2 : 0;
+    }
+    report_error(run(argv[first]));
+    return exit_status();
 }

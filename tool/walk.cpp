@@ -6,12 +6,6 @@
 
 #include "dravick.h"
 
-static void report(const ErrorRecord *error)
-{
-    if (error != NULL)
-        printf("%s\r\n", error->text);
-}
-
 // The error for an entry whose joined path does not fit the buffer; the
 // directory is shortened to its end so that the entry's name stays readable.
 static ErrorRecord *too_long(const char *directory, const char *name)
@@ -61,15 +55,15 @@ ErrorRecord *walk_tree(char *path, int path_size, const char *pattern)
         if (error != NULL || at_end)
             break;
         if (end + 1 + static_cast<int>(strlen(entry.name)) >= path_size) {
-            report(too_long(path, entry.name));
+            report_error(too_long(path, entry.name));
             continue;
         }
         if (!names_itself(entry.name)) {
-            report(err_win32_code(ERROR_INVALID_NAME, "walk_tree", "%s\\%s", path, entry.name));
+            report_error(err_win32_code(ERROR_INVALID_NAME, "walk_tree", "%s\\%s", path, entry.name));
             continue;
         }
         fs_strcat(path + end, path_size - end, entry.name);
-        report(handle_entry(path, path_size, pattern, &entry));
+        report_error(handle_entry(path, path_size, pattern, &entry));
         path[end] = '\0';
     }
     fs_list_close(&listing);

@@ -120,7 +120,8 @@ static ErrorRecord *write_at(HANDLE handle, int64_t offset, const unsigned char 
 // are written first: that is where all the new room is taken, and a full
 // disk fails there while every old byte is still in place (setting the
 // length alone does not take the room on every system). Only then is the
-// front overwritten.
+// front overwritten. A check run opens the file as the rewrite does, to
+// find out whether it may, and writes nothing.
 static ErrorRecord *write_in_place(const char *path, const unsigned char *data, uint32_t count,
                                    const FileInfo *info)
 {
@@ -135,7 +136,7 @@ static ErrorRecord *write_in_place(const char *path, const unsigned char *data, 
     } else if (old_length.QuadPart != info->size || info->size > count) {
         // Changed since it was read: writing now would drop what changed.
         error = err_win32_code(FS_ERROR_FILE_CHANGED, "GetFileSizeEx", "%s", path);
-    } else {
+    } else if (!run_state.check) {
         // A write that fails having written nothing leaves the old bytes
         // in front: cutting the new tail off gives the file back whole.
         uint32_t front = static_cast<uint32_t>(old_length.QuadPart);
@@ -275,6 +276,15 @@ ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_
         return write_in_place(original.path, data, count, info);
     if (!original.deletable && (error = check_replaceable(original.path)) != NULL)
         return error;
+    // Whether the directory takes a temporary file is not known without
+    // creating one, so a check run cannot tell; it knows only whether a
+    // name for one fits.
+    if (run_state.check) {
+        char name[FS_MAX_PATH];
+        if (temp_name_beside(original.path, 0, name))
+            return NULL;
+        return write_in_place(original.path, data, count, info);
+    }
     bool no_temp = false;
     error = write_by_replace(original.path, data, count, info, &no_temp);
     if (no_temp)
