@@ -1,4 +1,6 @@
 // The command line and the run's outcome, through the built tool.
+#include <filesystem>
+
 #include "e2e.h"
 
 class CommandLine : public TempDirTest {};
@@ -70,4 +72,51 @@ TEST_F(CommandLine, WildcardArgumentFailsToOpen)
     EXPECT_EQ(1, count_errors(out)) << out;
     EXPECT_NE(std::string::npos, out.find("CreateFile")) << out;
     EXPECT_EQ("a\n", read_file("a.txt"));
+}
+
+// The flags are exact words in the first argument, "--" before the path
+// ends them, and every other word is a path: the runs start in the
+// temporary folder, which holds files and a folder named like flags.
+TEST_F(CommandLine, FlagsAndTheirTexts)
+{
+    write_file("--check", "a\n");
+    write_file("--version", "b\n");
+    write_file("--help", "done\r\n");
+    make_dir("--HELP");
+    const std::string usage = printed_line("Syntax: dravick [path]");
+    const std::string help =
+        usage +
+        printed_line("  dravick PATH          convert the file, or the txt and csc files below the folder") +
+        printed_line("  dravick --check PATH  print what converting PATH would print, change nothing") +
+        printed_line("  dravick --help        print this text") +
+        printed_line("  dravick --version     print the version");
+    const struct {
+        std::vector<std::string> args;
+        std::string out, err;
+        int status;
+    } rows[] = {
+        {{"--help"}, help, "", 0},
+        {{"--version"}, printed_line("dravick " DRAVICK_VERSION), "", 0},
+        {{"--check"}, "", usage, 2},
+        {{"--check", "--help", "x"}, "", usage, 2},
+        {{"--help", "--version"}, "", usage, 0},
+        {{"--", "--help", "x"}, "", usage, 0},
+        {{"--HELP"}, "", "", 0},
+        {{"--check", "--help"}, "", "", 0},
+        {{"--check", "--", "--version"}, change_line("--version", 1), "", 1},
+        {{"--", "--check"}, change_line("--check", 1), "", 0},
+    };
+    std::filesystem::path was = std::filesystem::current_path();
+    std::filesystem::current_path(test_fs_path(dir()));
+    for (const auto &row : rows) {
+        std::string out, err;
+        int status = -1;
+        run_tool(row.args, &out, &err, &status);
+        EXPECT_EQ(row.out, out) << row.args[0] << " " << row.args.size();
+        EXPECT_EQ(row.err, err) << row.args[0] << " " << row.args.size();
+        EXPECT_EQ(row.status, status) << row.args[0] << " " << row.args.size();
+    }
+    std::filesystem::current_path(was);
+    EXPECT_EQ("b\n", read_file("--version"));
+    EXPECT_EQ("a\r\n", read_file("--check"));
 }
