@@ -81,7 +81,6 @@ TEST_F(CommandLine, FlagsAndTheirTexts)
 {
     write_file("--check", "a\n");
     write_file("--version", "b\n");
-    write_file("--help", "done\r\n");
     make_dir("--HELP");
     const std::string usage = printed_line("Syntax: dravick [path]");
     const std::string help =
@@ -102,7 +101,7 @@ TEST_F(CommandLine, FlagsAndTheirTexts)
         {{"--help", "--version"}, "", usage, 0},
         {{"--", "--help", "x"}, "", usage, 0},
         {{"--HELP"}, "", "", 0},
-        {{"--check", "--help"}, "", "", 0},
+        {{"--check", "--check"}, change_line("--check", 1), "", 1},
         {{"--check", "--", "--version"}, change_line("--version", 1), "", 1},
         {{"--", "--check"}, change_line("--check", 1), "", 0},
     };
