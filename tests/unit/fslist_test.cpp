@@ -189,6 +189,9 @@ TEST_F(FsListTest, FailuresLeaveNothingBehind)
         // No room for the pattern: refused, not searched cut.
         {longdir + std::string(8, 'e'), "*.*", ERROR_FILENAME_EXCED_RANGE},
         {longdir, "a-pattern-that-is-too-long", ERROR_FILENAME_EXCED_RANGE},
+        // An empty directory joined with the pattern would be the root's.
+        {"", "*.*", ERROR_FILE_NOT_FOUND},
+        {"\"\"", "*.*", ERROR_FILE_NOT_FOUND},
     };
     for (const Case &c : cases) {
         DirListing *listing = reinterpret_cast<DirListing *>(0x1234);
