@@ -338,6 +338,11 @@ enum WinposixCall {
     WINPOSIX_CALL_COUNT
 };
 void winposix_fail_nth(WinposixCall kind, int n, DWORD code);
+// Makes the n-th call of a kind stop before it does anything: it writes one
+// byte to ready_fd, then waits until a byte or the end can be read from
+// resume_fd, and goes on as usual. A test holds a process there to signal
+// it at a known point. One pending pause a kind; reset with the faults.
+void winposix_pause_nth(WinposixCall kind, int n, int ready_fd, int resume_fd);
 void winposix_fail_reset(void);
 
 #endif

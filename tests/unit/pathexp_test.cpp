@@ -126,8 +126,17 @@ TEST(ExpandPath, RegistryRootNames)
     }
 }
 
+// The guard against a path longer than the wide buffer lies behind the shell
+// link object; where none can be made the expansion returns before it.
 TEST(ExpandPath, ShortcutPathLongerThanTheWideBuffer)
 {
+    IShellLinkA *link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void **>(&link))))
+        GTEST_SKIP() << "no shell link object here (none in the POSIX layer; on Windows this "
+                        "thread never initialised the component object system): the case runs "
+                        "in Shortcut.PathLongerThanTheWideBufferIsNotCut on Windows";
+    link->Release();
     std::string src(300, 'a');
     src += ".lnk";
     EXPECT_EQ(src, expand(src, 1024));
