@@ -112,6 +112,7 @@ typedef const GUID &REFCLSID;
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
 #define DELETE 0x00010000u
+#define FILE_READ_ATTRIBUTES 0x80u
 #define FILE_SHARE_READ 0x1
 #define FILE_SHARE_WRITE 0x2
 #define FILE_SHARE_DELETE 0x4
@@ -339,5 +340,8 @@ enum WinposixCall {
 };
 void winposix_fail_nth(WinposixCall kind, int n, DWORD code);
 void winposix_fail_reset(void);
+// Tests: runs `action` at the start of the n-th call of a kind, before the
+// call does anything; winposix_fail_reset forgets it.
+void winposix_act_nth(WinposixCall kind, int n, void (*action)(void *), void *context);
 
 #endif
