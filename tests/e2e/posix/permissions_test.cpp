@@ -43,9 +43,10 @@ TEST_F(Permissions, UnreadableFileIsReportedAndTheWalkGoesOn)
     std::string out, err;
     int status = -1;
     if (geteuid() == 0) {
-        // a.txt takes three opens (to read it, to look at it, its temporary
-        // file); the fourth is the one that reads secret.txt.
-        run_with_faults("create:4:5", dir(), &out, &err, &status);
+        // a.txt takes four opens (to read it, to look at it, its temporary
+        // file, to look again before the replace); the fifth is the one
+        // that reads secret.txt.
+        run_with_faults("create:5:5", dir(), &out, &err, &status);
     } else {
         run_tool({dir()}, &out, &err, &status);
     }
@@ -91,4 +92,5 @@ TEST_F(Permissions, DirectoryWithoutRoomForTheTemporaryFile)
     EXPECT_EQ("CreateFile", errors[0].call);
     EXPECT_EQ(5, errors[0].code);
     EXPECT_EQ(0u, errors[0].details.find(path("locked") + "/~dvk")) << errors[0].details;
+    EXPECT_EQ(std::string::npos, out.find("l.txt change")) << out;
 }
