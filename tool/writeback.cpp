@@ -40,7 +40,7 @@ static void watch_interrupts(void)
 // attributes, its number of hard links, whether it could be opened for
 // deletion, which a replace needs, and what it was when it was looked at
 // (size, last-write time, identity), to tell whether another program
-// changed it meanwhile. The handle stays open until the file is replaced
+// changed it meanwhile. The handle stays open until just before the replace
 // and shares only reading and deletion, so that on Windows no other program
 // can write to it meanwhile.
 struct Original {
