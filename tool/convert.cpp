@@ -58,11 +58,13 @@ ErrorRecord *convert_file(const char *source, const char *destination, const Fil
         return too_large(source);
     }
 
-    printf("%s change in size %d\r\n", source, static_cast<int>(growth));
     if (!image_grow(&image, static_cast<size_t>(size + growth)))
         fatal("Memory allocation error");
     lineends_rewrite(image.data, size, static_cast<size_t>(growth));
     error = writeback_file(target, image.data, static_cast<uint32_t>(size + growth), info);
     image_free(&image);
+    // Announced only once it is true: a file left as it was is not counted.
+    if (error == NULL)
+        printf("%s change in size %d\r\n", source, static_cast<int>(growth));
     return error;
 }

@@ -12,15 +12,15 @@ struct PendingFault {
     DWORD code;
 };
 
-struct PendingPause {
+struct PendingAction {
     int calls_left;  // 0: none pending
-    int ready_fd;
-    int resume_fd;
+    void (*action)(void *);
+    void *context;
 };
 
 static std::mutex faults_lock;
 static PendingFault pending[WINPOSIX_CALL_COUNT];
-static PendingPause pauses[WINPOSIX_CALL_COUNT];
+static PendingAction actions[WINPOSIX_CALL_COUNT];
 
 void winposix_fail_nth(WinposixCall kind, int n, DWORD code)
 {
@@ -31,45 +31,68 @@ void winposix_fail_nth(WinposixCall kind, int n, DWORD code)
     pending[kind].code = code;
 }
 
-void winposix_pause_nth(WinposixCall kind, int n, int ready_fd, int resume_fd)
-{
-    if (kind < 0 || kind >= WINPOSIX_CALL_COUNT)
-        return;
-    std::lock_guard<std::mutex> guard(faults_lock);
-    pauses[kind] = PendingPause{n > 0 ? n : 0, ready_fd, resume_fd};
-}
-
 void winposix_fail_reset(void)
 {
     std::lock_guard<std::mutex> guard(faults_lock);
     for (PendingFault &fault : pending)
         fault = PendingFault{0, 0};
-    for (PendingPause &pause : pauses)
-        pause = PendingPause{0, -1, -1};
+    for (PendingAction &action : actions)
+        action = PendingAction{0, nullptr, nullptr};
 }
 
-// Waits outside the lock, so that a signal handler's own calls still pass.
-static void pause_if_due(WinposixCall kind)
+void winposix_act_nth(WinposixCall kind, int n, void (*action)(void *), void *context)
 {
-    PendingPause due = {0, -1, -1};
-    {
-        std::lock_guard<std::mutex> guard(faults_lock);
-        PendingPause &pause = pauses[kind];
-        if (pause.calls_left == 0 || --pause.calls_left > 0)
-            return;
-        due = pause;
-    }
+    if (kind < 0 || kind >= WINPOSIX_CALL_COUNT)
+        return;
+    std::lock_guard<std::mutex> guard(faults_lock);
+    actions[kind] = PendingAction{n > 0 ? n : 0, action, context};
+}
+
+// The action due at this call, taken out of the table so that it runs once.
+static PendingAction action_due(WinposixCall kind)
+{
+    std::lock_guard<std::mutex> guard(faults_lock);
+    PendingAction &pending_action = actions[kind];
+    if (pending_action.calls_left == 0 || --pending_action.calls_left > 0)
+        return PendingAction{0, nullptr, nullptr};
+    PendingAction due = pending_action;
+    pending_action = PendingAction{0, nullptr, nullptr};
+    return due;
+}
+
+// A pause is an action that tells the test it has arrived and waits for it;
+// like every action it runs outside the lock, so that a signal handler's own
+// calls still pass.
+struct PausePipes {
+    int ready_fd;
+    int resume_fd;
+};
+static PausePipes pause_pipes[WINPOSIX_CALL_COUNT];
+
+static void pause_here(void *context)
+{
+    const PausePipes *pipes = static_cast<const PausePipes *>(context);
     const char ready = 'p';
-    while (write(due.ready_fd, &ready, 1) < 0 && errno == EINTR) {
+    while (write(pipes->ready_fd, &ready, 1) < 0 && errno == EINTR) {
     }
     char resume = 0;
-    while (read(due.resume_fd, &resume, 1) < 0 && errno == EINTR) {
+    while (read(pipes->resume_fd, &resume, 1) < 0 && errno == EINTR) {
     }
+}
+
+void winposix_pause_nth(WinposixCall kind, int n, int ready_fd, int resume_fd)
+{
+    if (kind < 0 || kind >= WINPOSIX_CALL_COUNT)
+        return;
+    pause_pipes[kind] = PausePipes{ready_fd, resume_fd};
+    winposix_act_nth(kind, n, pause_here, &pause_pipes[kind]);
 }
 
 bool winposix_fault_due(WinposixCall kind)
 {
-    pause_if_due(kind);
+    PendingAction due = action_due(kind);
+    if (due.action != nullptr)
+        due.action(due.context);
     std::lock_guard<std::mutex> guard(faults_lock);
     PendingFault &fault = pending[kind];
     if (fault.calls_left == 0 || --fault.calls_left > 0)

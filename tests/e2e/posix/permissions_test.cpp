@@ -135,4 +135,5 @@ TEST_F(Permissions, DirectoryWithoutRoomForTheTemporaryFile)
     EXPECT_EQ("CreateFile", errors[0].call);
     EXPECT_EQ(5, errors[0].code);
     EXPECT_EQ(0u, errors[0].details.find(path("locked") + "/~dvk")) << errors[0].details;
+    EXPECT_EQ(std::string::npos, out.find("l.txt change")) << out;
 }
