@@ -125,8 +125,10 @@ ErrorRecord *fs_stat(const char *path, FileInfo *info)
 {
     char expanded[FS_MAX_PATH];
     ErrorRecord *r = fs_expand_path(path, expanded, FS_MAX_PATH);
-    if (r)
+    if (r) {
+        info->kind = FS_KIND_NONE;
         return r;
+    }
     return fs_stat_raw(expanded, info);
 }
 

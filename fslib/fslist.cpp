@@ -55,12 +55,15 @@ ErrorRecord *fs_enum_close(void)
 }
 
 // The directory and the pattern joined; a directory too long to take the
-// pattern fails rather than searching a cut path.
+// pattern fails rather than searching a cut path. An empty directory names
+// none: joined with the pattern it would be the root's search.
 static ErrorRecord *search_path(const char *path, const char *pattern, char *joined)
 {
     ErrorRecord *r = fs_expand_path(path, joined, FS_MAX_PATH);
     if (r)
         return r;
+    if (!joined[0])
+        return err_win32_code(ERROR_PATH_NOT_FOUND, "FindFirstFile", "%s", path);
     if (!pattern || !*pattern)
         return nullptr;
     int32_t length = xzstrlen(joined);

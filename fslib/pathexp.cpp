@@ -111,44 +111,48 @@ ErrorRecord *reg_read_value(const char *name, char *out, DWORD *count)
 
 enum { ENV_COPY_SIZE = 1024 };
 
-// The platform's expansion, cut to size characters with its zero. The
-// expansion goes to a buffer of our own first: where it does not fit, the
-// platform leaves its destination undefined.
-static void env_expand_bounded(const char *source, char *dst, int size)
+// The platform's expansion, cut to size characters with its zero; false
+// when it had to be cut. The expansion goes to a buffer of our own first:
+// where it does not fit, the platform leaves its destination undefined.
+static bool env_expand_bounded(const char *source, char *dst, int size)
 {
     char local[ENV_COPY_SIZE];
     DWORD need = ExpandEnvironmentStringsA(source, local, sizeof local);
-    if (need == 0) {
-        xzstrncpy(dst, source, size);
-        return;
-    }
-    if (need <= sizeof local) {
+    const char *whole = source;
+    char *large = nullptr;
+    if (need != 0 && need <= sizeof local) {
         local[sizeof local - 1] = '\0';
-        xzstrncpy(dst, local, size);
-        return;
+        whole = local;
+    } else if (need != 0) {
+        large = static_cast<char *>(malloc(need + 1));
+        if (large) {
+            DWORD got = ExpandEnvironmentStringsA(source, large, need + 1);
+            large[got != 0 && got <= need ? got : need] = '\0';
+            whole = large;
+        }
     }
-    char *large = static_cast<char *>(malloc(need + 1));
-    if (!large) {
-        xzstrncpy(dst, source, size);
-        return;
-    }
-    DWORD got = ExpandEnvironmentStringsA(source, large, need + 1);
-    large[got != 0 && got <= need ? got : need] = '\0';
-    xzstrncpy(dst, large, size);
+    bool fits = strlen(whole) < static_cast<size_t>(size);
+    xzstrncpy(dst, whole, size);
     free(large);
+    return fits;
 }
 
-ErrorRecord *env_expand(const char *src, char *dst, int size)
+// env_expand, saying whether the whole expansion fitted.
+static bool env_expand_fits(const char *src, char *dst, int size)
 {
-    if (size <= 0)
-        return nullptr;
     char copy[ENV_COPY_SIZE];
     const char *source = src;
     if (src == dst) {
         xzstrncpyc(copy, src, sizeof copy);
         source = copy;
     }
-    env_expand_bounded(source, dst, size);
+    return env_expand_bounded(source, dst, size);
+}
+
+ErrorRecord *env_expand(const char *src, char *dst, int size)
+{
+    if (size > 0)
+        env_expand_fits(src, dst, size);
     return nullptr;
 }
 
@@ -185,14 +189,15 @@ ErrorRecord *fs_resolve_shortcut(const char *path, char *out, int size)
 // ---------------------------------------------------------------------------
 // Path expansion
 
-enum { TOKEN_STAGE_SIZE = 1024 };
+enum { TOKEN_STAGE_SIZE = 1024, LOOKUP_FAILED = -1, LOOKUP_TOO_LONG = -2 };
 
 // Looks up a token's name and puts its value at dst + at. The name is staged
 // at the output position, which is the lookup's work area; a name that does
 // not fit the room left there is staged in a buffer of our own instead, so
 // that a value that fits is still found. Returns the number of characters
-// the value occupies from dst + at on (its zero not counted), or -1 when the
-// lookup fails.
+// the value occupies from dst + at on (its zero not counted), LOOKUP_FAILED
+// when the lookup fails, or LOOKUP_TOO_LONG when an environment token's
+// value does not fit the room left.
 static int expand_lookup(const char *name, int name_length, char *dst, int at, int dst_size)
 {
     char *out = dst + at;
@@ -201,33 +206,34 @@ static int expand_lookup(const char *name, int name_length, char *dst, int at, i
     char *stage = out;
     if (name_length + 1 > room) {
         if (name_length + 1 > static_cast<int>(sizeof local))
-            return -1;
+            return LOOKUP_FAILED;
         stage = local;
     }
     memcpy(stage, name, static_cast<size_t>(name_length));
     stage[name_length] = '\0';
 
-    if (stage[0] == '%') {
-        env_expand(stage, stage, stage == out ? room : static_cast<int>(sizeof local));
-        if (stage != out)
-            xzstrncpy(out, stage, room);
-        return static_cast<int>(strlen(out));
-    }
+    if (stage[0] == '%')
+        return env_expand_fits(stage, out, room) ? static_cast<int>(strlen(out)) : LOOKUP_TOO_LONG;
     DWORD length = static_cast<DWORD>(room);
     if (reg_read_value(stage, out, &length) != nullptr || length == 0 ||
         length > static_cast<DWORD>(room))
-        return -1;
+        return LOOKUP_FAILED;
     return static_cast<int>(length) - 1;
 }
 
 // A token search for the "<" at src. Each ">" that follows ends a candidate
 // name; the first whose lookup succeeds wins. Returns the source position
-// after that ">" and advances *at, or returns null when no lookup succeeds.
-static const char *expand_token(const char *src, char *dst, int *at, int dst_size)
+// after that ">" and advances *at; returns null when no lookup succeeds,
+// setting *too_long when a value did not fit.
+static const char *expand_token(const char *src, char *dst, int *at, int dst_size, bool *too_long)
 {
     const char *name = src + 1;
     for (const char *close = strchr(name, '>'); close; close = strchr(close + 1, '>')) {
         int used = expand_lookup(name, static_cast<int>(close - name), dst, *at, dst_size);
+        if (used == LOOKUP_TOO_LONG) {
+            *too_long = true;
+            return nullptr;
+        }
         if (used >= 0) {
             *at += used;
             return close + 1;
@@ -236,38 +242,60 @@ static const char *expand_token(const char *src, char *dst, int *at, int dst_siz
     return nullptr;
 }
 
-// Expands src into dst. A path longer than the destination is cut to
-// dst_size - 1 characters.
+// A path that does not fit is refused whole: a cut one would name another
+// file. The source is shown by its ends when it is long.
+static ErrorRecord *expand_too_long(const char *src, char *dst, int dst_size)
+{
+    size_t length = strlen(src);
+    ErrorRecord *r =
+        length <= 120
+            ? err_win32_code(ERROR_FILENAME_EXCED_RANGE, "fs_expand_path", "%s", src)
+            : err_win32_code(ERROR_FILENAME_EXCED_RANGE, "fs_expand_path", "%.56s...%s", src,
+                             src + length - 56);
+    if (dst_size > 0)
+        dst[0] = '\0';
+    return r;
+}
+
+// Expands src into dst. A path whose expansion does not fit dst_size
+// characters with its zero leaves dst empty and fails with
+// ERROR_FILENAME_EXCED_RANGE.
 ErrorRecord *fs_expand_path(const char *src, char *dst, int dst_size)
 {
     if (dst_size <= 0)
-        return nullptr;
+        return expand_too_long(src, dst, dst_size);
+    const char *const whole = src;
     int at = 0;
-    while (*src && at < dst_size - 1) {
+    while (*src) {
         if (*src == '"') {
             src++;
-        } else if (*src != '<') {
-            dst[at++] = *src++;
-        } else if (src[1] == '<') {
-            dst[at++] = '<';
-            src += 2;
-        } else {
-            const char *after = expand_token(src, dst, &at, dst_size);
+            continue;
+        }
+        if (*src == '<' && src[1] != '<') {
+            bool too_long = false;
+            const char *after = expand_token(src, dst, &at, dst_size, &too_long);
+            if (too_long)
+                return expand_too_long(whole, dst, dst_size);
             if (after) {
                 src = after;
-            } else {
-                dst[at++] = '<';
-                src++;
+                continue;
             }
         }
+        if (at >= dst_size - 1)
+            return expand_too_long(whole, dst, dst_size);
+        char c = *src;
+        src += (c == '<' && src[1] == '<') ? 2 : 1;
+        dst[at++] = c;
     }
     dst[at] = '\0';
 
     if (fs_resolve_shortcuts && fs_ext_cmp(dst, "lnk") == 0) {
         char target[FS_MAX_PATH];
         fs_resolve_shortcut(dst, target, sizeof target);
+        if (strlen(target) >= static_cast<size_t>(dst_size))
+            return expand_too_long(whole, dst, dst_size);
         if (target[0])
-            xzstrncpy(dst, target, dst_size);
+            strcpy(dst, target);
     }
     return nullptr;
 }

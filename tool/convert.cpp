@@ -57,7 +57,6 @@ ErrorRecord *convert_file(const char *source, const char *destination, const Fil
         return too_large(source);
     }
 
-    report_change(source, growth);
     // A check run needs the decision, not the new content.
     if (!run_state.check) {
         if (!image_grow(&image, static_cast<size_t>(size + growth)))
@@ -66,5 +65,8 @@ ErrorRecord *convert_file(const char *source, const char *destination, const Fil
     }
     error = writeback_file(target, image.data, static_cast<uint32_t>(size + growth), info);
     image_free(&image);
+    // Announced only once it is true: a file left as it was is not counted.
+    if (error == NULL)
+        report_change(source, growth);
     return error;
 }

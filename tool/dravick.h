@@ -23,7 +23,7 @@ void report_error(const ErrorRecord *error);
 
 // Normalises the line endings of one file to CR LF in place. `info` is the
 // caller's look at the file (its size and last-write time). Prints the
-// change line before the file is written back; returns the failure, or a
+// change line once the file has been written back; returns the failure, or a
 // record saying why the file was left alone (UTF-16 text), or null. In a
 // check run the file is read and looked at as for a rewrite, no more.
 ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info);

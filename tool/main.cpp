@@ -13,6 +13,16 @@ static ErrorRecord *run(const char *argument)
         return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "dravick", "%.48s...", argument);
     memcpy(path, argument, strlen(argument) + 1);
 
+    // The path as the library will use it: one that does not fit is not
+    // cut, and an empty one (from "" or a variable that is not set) would
+    // be taken for the root's listing.
+    char expanded[FS_MAX_PATH];
+    ErrorRecord *error = fs_expand_path(path, expanded, sizeof expanded);
+    if (error != NULL)
+        return error;
+    if (expanded[0] == '\0')
+        return err_win32_code(ERROR_PATH_NOT_FOUND, "dravick", "%s", argument);
+
     FileInfo info;
     memset(&info, 0, sizeof info);
     fs_stat(path, &info);

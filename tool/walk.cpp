@@ -20,10 +20,13 @@ static ErrorRecord *too_long(const char *directory, const char *name)
 // On POSIX a name may hold a backslash, which the platform takes for a
 // separator; the listing keeps what follows the last one. When that is
 // nothing, "." or "..", the joined path would not name the entry, and ".."
-// would lead out of the tree.
+// would lead out of the tree. A name may also hold characters the path
+// expansion reads: a quote would be dropped and angle brackets would open a
+// token ("<%VAR%>.txt"), leading anywhere. Only the argument is expanded.
 static bool names_itself(const char *name)
 {
-    return name[0] != '\0' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+    return name[0] != '\0' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0 &&
+           strpbrk(name, "\"<>") == NULL;
 }
 
 static ErrorRecord *handle_entry(char *path, int path_size, const char *pattern,

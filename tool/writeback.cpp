@@ -37,13 +37,17 @@ static void watch_interrupts(void)
 
 
 // What the original is: the path after following symbolic links, its
-// attributes, its number of hard links, and whether it could be opened for
-// deletion, which a replace needs.
+// attributes, its number of hard links, whether it could be opened for
+// deletion, which a replace needs, and what it was when it was looked at
+// (size, last-write time, identity), to tell whether another program
+// changed it meanwhile. The handle stays open until just before the replace
+// and shares only reading and deletion, so that on Windows no other program
+// can write to it meanwhile.
 struct Original {
     char path[FS_MAX_PATH];
-    DWORD attributes;
-    DWORD links;
+    BY_HANDLE_FILE_INFORMATION seen;
     bool deletable;
+    HANDLE handle;
 };
 
 // GetFinalPathNameByHandleA gives a long-path prefix on Windows.
@@ -55,9 +59,35 @@ static void strip_long_prefix(char *path)
         memmove(path, path + 4, strlen(path + 4) + 1);
 }
 
-static ErrorRecord *look_at_original(const char *path, Original *original)
+static bool same_file(const BY_HANDLE_FILE_INFORMATION &a, const BY_HANDLE_FILE_INFORMATION &b)
 {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow && a.nFileSizeHigh == b.nFileSizeHigh &&
+           a.nFileSizeLow == b.nFileSizeLow &&
+           a.ftLastWriteTime.dwLowDateTime == b.ftLastWriteTime.dwLowDateTime &&
+           a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime;
+}
+
+// Another program wrote to the file since it was read: replacing it now
+// would drop what that program wrote.
+static ErrorRecord *changed_meanwhile(const char *path)
+{
+    return err_win32_code(ERROR_SHARING_VIOLATION, "GetFileInformationByHandle", "%s", path);
+}
+
+// Whether the file looked at is still the one that was read: the size and,
+// to the 10 ms the record keeps, the last-write time of the caller's look.
+static bool as_read(const BY_HANDLE_FILE_INFORMATION &seen, const FileInfo *info)
+{
+    int64_t time = 0;
+    if (seen.nFileSizeHigh != 0 || seen.nFileSizeLow != info->size)
+        return false;
+    return !fs_stamp_get(info, &time) || fs_time_from_filetime(seen.ftLastWriteTime) == time;
+}
+
+static ErrorRecord *look_at_original(const char *path, const FileInfo *info, Original *original)
+{
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
     HANDLE handle;
     ErrorRecord *error = w32_CreateFile(path, GENERIC_READ | DELETE, share, NULL, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, NULL, &handle);
@@ -68,13 +98,12 @@ static ErrorRecord *look_at_original(const char *path, Original *original)
         if (error != NULL)
             return error;
     }
-    BY_HANDLE_FILE_INFORMATION details;
     char final_path[FS_MAX_PATH + 8];
-    if (!GetFileInformationByHandle(handle, &details)) {
+    if (!GetFileInformationByHandle(handle, &original->seen)) {
         error = err_win32_failed("GetFileInformationByHandle", path);
+    } else if (!as_read(original->seen, info)) {
+        error = changed_meanwhile(path);
     } else {
-        original->attributes = details.dwFileAttributes;
-        original->links = details.nNumberOfLinks;
         DWORD length = GetFinalPathNameByHandleA(handle, final_path, sizeof final_path, 0);
         if (length == 0 || length >= sizeof final_path) {
             error = err_win32_failed("GetFinalPathNameByHandle", path);
@@ -86,7 +115,40 @@ static ErrorRecord *look_at_original(const char *path, Original *original)
                 memcpy(original->path, final_path, strlen(final_path) + 1);
         }
     }
-    return fs_close_named(handle, error, path);
+    if (error != NULL)
+        return fs_close_named(handle, error, path);
+    original->handle = handle;
+    return NULL;
+}
+
+// Lets go of the original, reporting a failed close unless an earlier
+// failure is reported.
+static ErrorRecord *let_go(Original *original, ErrorRecord *earlier)
+{
+    if (original->handle == NULL)
+        return earlier;
+    HANDLE handle = original->handle;
+    original->handle = NULL;
+    return fs_close_named(handle, earlier, original->path);
+}
+
+// The second look, just before the original is replaced: through a fresh
+// open of its path, so that a file renamed over it is noticed as well as
+// one written to.
+static ErrorRecord *check_unchanged(const Original *original)
+{
+    HANDLE handle;
+    ErrorRecord *error = w32_CreateFile(original->path, FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL, &handle);
+    if (error != NULL)
+        return error;
+    BY_HANDLE_FILE_INFORMATION now;
+    if (!GetFileInformationByHandle(handle, &now))
+        error = err_win32_failed("GetFileInformationByHandle", original->path);
+    else if (!same_file(original->seen, now))
+        error = changed_meanwhile(original->path);
+    return fs_close_named(handle, error, original->path);
 }
 
 static ErrorRecord *set_length(HANDLE handle, int64_t length, const char *path)
@@ -120,26 +182,31 @@ static ErrorRecord *write_at(HANDLE handle, int64_t offset, const unsigned char 
 // are written first: that is where all the new room is taken, and a full
 // disk fails there while every old byte is still in place (setting the
 // length alone does not take the room on every system). Only then is the
-// front overwritten. A check run opens the file as the rewrite does, to
-// find out whether it may, and writes nothing.
-static ErrorRecord *write_in_place(const char *path, const unsigned char *data, uint32_t count,
+// front overwritten. The original was let go before, as writing needs a
+// handle of its own: what this handle sees must be what was looked at. A
+// check run opens the file as the rewrite does, to find out whether it may,
+// and writes nothing.
+static ErrorRecord *write_in_place(const Original *original, const unsigned char *data, uint32_t count,
                                    const FileInfo *info)
 {
+    const char *path = original->path;
     HANDLE handle;
     ErrorRecord *error = w32_CreateFile(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, NULL, &handle);
     if (error != NULL)
         return error;
-    LARGE_INTEGER old_length;
-    if (!GetFileSizeEx(handle, &old_length)) {
-        error = err_win32_failed("GetFileSizeEx", path);
-    } else if (old_length.QuadPart != info->size || info->size > count) {
-        // Changed since it was read: writing now would drop what changed.
-        error = err_win32_code(FS_ERROR_FILE_CHANGED, "GetFileSizeEx", "%s", path);
+    BY_HANDLE_FILE_INFORMATION now;
+    if (!GetFileInformationByHandle(handle, &now)) {
+        error = err_win32_failed("GetFileInformationByHandle", path);
+    } else if (!same_file(original->seen, now)) {
+        // Written to since it was read: writing now would drop that.
+        error = changed_meanwhile(path);
+    } else if (info->size > count) {
+        error = err_win32_code(FS_ERROR_FILE_CHANGED, "GetFileInformationByHandle", "%s", path);
     } else if (!run_state.check) {
         // A write that fails having written nothing leaves the old bytes
         // in front: cutting the new tail off gives the file back whole.
-        uint32_t front = static_cast<uint32_t>(old_length.QuadPart);
+        uint32_t front = info->size;
         if ((error = set_length(handle, count, path)) != NULL ||
             (error = write_at(handle, front, data + front, count - front, path)) != NULL ||
             (error = write_at(handle, 0, data, front, path)) != NULL)
@@ -187,8 +254,8 @@ static bool create_temp(const char *path, HANDLE *handle, ErrorRecord **error)
         }
         memcpy(temp_path, name, sizeof name);
         temp_active = 1;
-        *error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL, handle);
+        *error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, NULL, handle);
         if (*error == NULL)
             return true;
         temp_active = 0;
@@ -240,13 +307,18 @@ static ErrorRecord *check_replaceable(const char *path)
     return fs_close_named(handle, NULL, path);
 }
 
-static ErrorRecord *write_by_replace(const char *path, const unsigned char *data, uint32_t count,
+// The new content goes to a temporary file that only we may read until it
+// takes the original's place: created sharing no reading, which on POSIX
+// also leaves it without permission for others. Just before the replace
+// the original is looked at again; if another program wrote to it
+// meanwhile, it is left as that program left it.
+static ErrorRecord *write_by_replace(Original *original, const unsigned char *data, uint32_t count,
                                      const FileInfo *info, bool *no_temp)
 {
     HANDLE handle;
     ErrorRecord *error = NULL;
     watch_interrupts();
-    if (!create_temp(path, &handle, &error)) {
+    if (!create_temp(original->path, &handle, &error)) {
         *no_temp = true;
         return NULL;
     }
@@ -256,38 +328,44 @@ static ErrorRecord *write_by_replace(const char *path, const unsigned char *data
     if (error == NULL)
         fs_set_time_handle(handle, info);
     error = fs_close_named(handle, error, temp_path);
+    if (error == NULL)
+        error = check_unchanged(original);
+    // Windows does not rename over a file that is open, ours included.
+    error = let_go(original, error);
     if (error != NULL) {
         drop_temp();
         return error;
     }
-    return replace_original(path);
+    return replace_original(original->path);
 }
 
 ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_t count,
                             const FileInfo *info)
 {
     Original original;
-    ErrorRecord *error = look_at_original(path, &original);
+    ErrorRecord *error = look_at_original(path, info, &original);
     if (error != NULL)
         return error;
-    if (original.attributes & FILE_ATTRIBUTE_READONLY)
-        return err_win32_code(ERROR_ACCESS_DENIED, "CreateFile", "%s", path);
-    if (original.links > 1)
-        return write_in_place(original.path, data, count, info);
-    if (!original.deletable && (error = check_replaceable(original.path)) != NULL)
-        return error;
+    if (original.seen.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        return let_go(&original, err_win32_code(ERROR_ACCESS_DENIED, "CreateFile", "%s", path));
+    bool in_place = original.seen.nNumberOfLinks > 1;
+    if (!in_place && !original.deletable && (error = check_replaceable(original.path)) != NULL)
+        return let_go(&original, error);
     // Whether the directory takes a temporary file is not known without
     // creating one, so a check run cannot tell; it knows only whether a
     // name for one fits.
-    if (run_state.check) {
+    if (run_state.check && !in_place) {
         char name[FS_MAX_PATH];
         if (temp_name_beside(original.path, 0, name))
-            return NULL;
-        return write_in_place(original.path, data, count, info);
+            return let_go(&original, NULL);
+        in_place = true;
     }
-    bool no_temp = false;
-    error = write_by_replace(original.path, data, count, info, &no_temp);
-    if (no_temp)
-        return write_in_place(original.path, data, count, info);
-    return error;
+    if (!in_place) {
+        error = write_by_replace(&original, data, count, info, &in_place);
+        if (!in_place)
+            return let_go(&original, error);
+    }
+    if ((error = let_go(&original, NULL)) != NULL)
+        return error;
+    return write_in_place(&original, data, count, info);
 }

@@ -84,7 +84,6 @@ static DWORD finish_open(int fd, const struct stat &st, bool existed, DWORD disp
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templ)
 {
-    (void)share;
     (void)security;
     (void)templ;
     if (winposix_fault_due(WINPOSIX_CALL_CREATE))
@@ -101,7 +100,12 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     if (winposix_ends_in_separator(path))
         return fail_trailing_separator(native.c_str());
 
+    // POSIX keeps no share modes. A new file created without read sharing
+    // is kept from others by its permission bits instead: owner only, until
+    // its owner gives it more.
     mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    if (!(share & FILE_SHARE_READ))
+        mode &= 0700;
     bool existed = false;
     int fd = open_by_disposition(native.c_str(), open_flags(access, disposition), disposition,
                                  mode, &existed);

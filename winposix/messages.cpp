@@ -15,10 +15,8 @@ struct SystemMessage {
 const SystemMessage system_messages[] = {
     {ERROR_SUCCESS, "The operation completed successfully.\r\n"},
     {ERROR_INVALID_FUNCTION, "Incorrect function.\r\n"},
-    // A missing file and a missing path are the commonest errors users
-    // read; they get the short wording that Wine uses too.
-    {ERROR_FILE_NOT_FOUND, "File not found.\r\n"},
-    {ERROR_PATH_NOT_FOUND, "Path not found.\r\n"},
+    {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
+    {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified.\r\n"},
     {ERROR_TOO_MANY_OPEN_FILES, "The system cannot open the file.\r\n"},
     {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},
     {ERROR_INVALID_HANDLE, "The handle is invalid.\r\n"},

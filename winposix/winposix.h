@@ -112,6 +112,7 @@ typedef const GUID &REFCLSID;
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
 #define DELETE 0x00010000u
+#define FILE_READ_ATTRIBUTES 0x80u
 #define FILE_SHARE_READ 0x1
 #define FILE_SHARE_WRITE 0x2
 #define FILE_SHARE_DELETE 0x4
@@ -338,6 +339,14 @@ enum WinposixCall {
     WINPOSIX_CALL_COUNT
 };
 void winposix_fail_nth(WinposixCall kind, int n, DWORD code);
+// Makes the n-th call of a kind stop before it does anything: it writes one
+// byte to ready_fd, then waits until a byte or the end can be read from
+// resume_fd, and goes on as usual. A test holds a process there to signal
+// it at a known point. A pause is an action (below): one pending a kind.
+void winposix_pause_nth(WinposixCall kind, int n, int ready_fd, int resume_fd);
 void winposix_fail_reset(void);
+// Tests: runs `action` at the start of the n-th call of a kind, before the
+// call does anything; winposix_fail_reset forgets it.
+void winposix_act_nth(WinposixCall kind, int n, void (*action)(void *), void *context);
 
 #endif

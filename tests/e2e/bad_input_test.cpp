@@ -41,6 +41,7 @@ TEST_F(BadInput, ReadOnlyFileIsKeptAndTheWalkGoesOn)
     ASSERT_EQ(1u, errors.size()) << out;
     EXPECT_EQ(5, errors[0].code);
     EXPECT_EQ(walked("m.txt"), errors[0].details);
+    EXPECT_EQ(std::string::npos, out.find("m.txt change")) << out;
 }
 
 // Names with bytes above 127, spaces, leading dots, no stem, "txt" as the

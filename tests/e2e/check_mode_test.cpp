@@ -49,6 +49,7 @@ TEST_F(CheckRun, PredictsTheConversionAndChangesNothing)
     EXPECT_EQ(walked("bad/a-unreadable.txt"), errors[0].details);
     EXPECT_EQ(walked("bad/readonly.txt"), errors[1].details);
     EXPECT_NE(std::string::npos, check_out.find(change_line(walked("good/change.txt"), 3))) << check_out;
+    EXPECT_EQ(check_out.find(" change in size "), check_out.rfind(" change in size ")) << check_out;
 
     EXPECT_EQ(looks_before, looks());
     TreeOutcome o = outcome();

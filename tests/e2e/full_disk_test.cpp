@@ -84,6 +84,8 @@ TEST_F(FullDisk, FilesThatNeedMoreRoomAreKeptAndTheWalkGoesOn)
     EXPECT_NE(std::string::npos, errors[0].details.find(on_disk("~dvk"))) << errors[0].details;
     EXPECT_EQ(on_disk("hl.txt"), errors[1].details);
     EXPECT_NE(std::string::npos, out.find(change_line(disk_ + "\\z.txt", 1))) << out;
+    EXPECT_EQ(std::string::npos, out.find("big.txt change")) << out;
+    EXPECT_EQ(std::string::npos, out.find("hl.txt change")) << out;
 
     // The same file given alone.
     out = run_tool_ok(on_disk("big.txt"));

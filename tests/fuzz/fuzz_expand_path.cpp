@@ -3,8 +3,10 @@
 // The first two bytes give the destination's size (a few below zero
 // included), the rest is the path. The destination is a heap block of
 // exactly that size: the sanitizers see a byte written past it, and the
-// result must be terminated inside it. A path without angle brackets must
-// come out as itself without its quotes, cut to the destination.
+// result must be terminated inside it. The only failure is the system's
+// "too long" error, which leaves the destination empty. A path without
+// angle brackets must come out as itself without its quotes where that
+// fits, and be refused where it does not.
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -59,14 +61,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     char *dst = fuzz_block(dst_size);
     ErrorRecord *result = fs_expand_path(src.c_str(), dst, dst_size);
-    require(result == nullptr, "fs_expand_path failed");
+    require(result == nullptr ||
+                (result == &err_sys_record && result->code == ERROR_FILENAME_EXCED_RANGE),
+            "fs_expand_path failed otherwise than for length");
+    require(dst_size > 0 || result != nullptr, "no room, yet no error");
     if (dst_size > 0) {
         require(fuzz_terminated(dst, dst_size), "destination not terminated");
+        require(result == nullptr || dst[0] == '\0', "a refused path left text behind");
         if (src.find('<') == std::string::npos) {
             std::string want = src;
             want.erase(std::remove(want.begin(), want.end(), '"'), want.end());
-            require(want.substr(0, static_cast<size_t>(dst_size - 1)) == dst,
-                    "a path without tokens changed");
+            bool fits = want.size() < static_cast<size_t>(dst_size);
+            require(fits == (result == nullptr), "a path without tokens refused or cut wrongly");
+            require(!fits || want == dst, "a path without tokens changed");
         }
     }
     free(dst);

@@ -130,8 +130,12 @@ TEST_F(FsFileTest, StatAndSetTime)
         EXPECT_EQ(nullptr, fs_set_time(path(c.name).c_str(), &info));
         EXPECT_EQ(k2000, test_get_mtime(path(c.name))) << c.name;
     }
-    FileInfo info = filled_info(0);
-    EXPECT_EQ(nullptr, fs_set_time(path("missing.txt").c_str(), &info));
+    // A marked record for a path that is not there: no error, and no file.
+    write_file("model.txt", "");
+    FileInfo marked = filled_info(0);
+    ASSERT_EQ(nullptr, fs_stat(path("model.txt").c_str(), &marked));
+    ASSERT_EQ(0xFFF00000u, marked.stamp & 0xFFF00000u);
+    EXPECT_EQ(nullptr, fs_set_time(path("missing.txt").c_str(), &marked));
     EXPECT_FALSE(exists("missing.txt"));
 }
 

@@ -81,29 +81,39 @@ TEST_F(FsListTest, OrderAndEntryInformation)
         write_file(name, std::string(strlen(name), 'n'));
     make_dir("sub.d");
     test_set_mtime(path("file9"), k2000 + 50000);
-    std::vector<std::string> order = {"_x", "A", "b", "Cat", "file10", "file9", "sub.d"};
+    // Files without an extension are of type 4093 (0xFFD), directories -1
+    // (0xFFF); the stamp holds the marker, those twelve bits and the
+    // centiseconds' bits 32 to 39.
+    struct Entry {
+        const char *name;
+        bool is_dir;
+        uint32_t type_bits;  // the stamp's bits 8 to 19
+    } order[] = {
+        {"_x", false, 0xFFD00u},   {"A", false, 0xFFD00u},     {"b", false, 0xFFD00u},
+        {"Cat", false, 0xFFD00u},  {"file10", false, 0xFFD00u}, {"file9", false, 0xFFD00u},
+        {"sub.d", true, 0xFFF00u},
+    };
 
     DirListing *listing = nullptr;
     ASSERT_EQ(nullptr, fs_list_open(dir().c_str(), "*.*", 0, &listing));
-    for (const std::string &name : order) {
+    for (const Entry &e : order) {
         FileInfo info;
         int end = 1;
         fs_list_next(listing, &info, &end);
         ASSERT_EQ(0, end);
-        EXPECT_EQ(name, info.name);
-        bool is_dir = fs::is_directory(path(name));
-        EXPECT_EQ(is_dir ? FS_KIND_DIR : FS_KIND_FILE, info.kind);
-        EXPECT_EQ(is_dir, (info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-        EXPECT_EQ(is_dir ? -1 : 4093, info.type);  // the entry's own name decides
-        if (!is_dir) {
-            EXPECT_EQ(fs::file_size(path(name)), info.size);
+        EXPECT_EQ(std::string(e.name), info.name);
+        EXPECT_EQ(e.is_dir ? FS_KIND_DIR : FS_KIND_FILE, info.kind);
+        EXPECT_EQ(e.is_dir, (info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        EXPECT_EQ(e.is_dir ? -1 : 4093, info.type);  // the entry's own name decides
+        if (!e.is_dir) {
+            EXPECT_EQ(strlen(e.name), info.size);
         }
-        uint64_t centiseconds = (test_get_mtime(path(name)) - 94354848000000000ull) / 100000;
-        EXPECT_EQ(static_cast<uint32_t>(centiseconds), info.time) << name;
-        EXPECT_EQ(0xFFF00000u | ((static_cast<uint32_t>(info.type) & 0xFFF) << 8) |
-                      static_cast<uint32_t>(centiseconds >> 32),
-                  info.stamp);
+        uint64_t centiseconds = (test_get_mtime(path(e.name)) - 94354848000000000ull) / 100000;
+        EXPECT_EQ(static_cast<uint32_t>(centiseconds), info.time) << e.name;
+        EXPECT_EQ(0xFFF00000u | e.type_bits | static_cast<uint32_t>(centiseconds >> 32),
+                  info.stamp) << e.name;
     }
+    EXPECT_EQ(0xFFFFFD49u, listing->entries[5].stamp);  // file9, set to 2000-01-01
     EXPECT_EQ(0x7947C800u, listing->entries[5].time);
     // After the end: the end again, info and cursor as they were.
     for (int i = 0; i < 2; ++i) {
@@ -133,14 +143,27 @@ TEST_F(FsListTest, FilterFlags)
         return (fs::status(path(name)).permissions() & fs::perms::owner_write) == fs::perms::none;
     };
     ASSERT_TRUE(readonly("file_ro.txt"));
-    for (int flags : {0, 1, 8, 1 | 8, 2 | 4, 0x70}) {
+    // "dir_ro?": listed unless the platform marked the directory read-only.
+    const struct {
+        int flags;
+        std::vector<std::string> names;
+    } cases[] = {
+        {0, {"dir_a", "dir_ro", "file_a.txt", "file_ro.txt"}},
+        {FS_LIST_DIRS_ONLY, {"dir_a", "dir_ro"}},
+        {FS_LIST_NO_READONLY, {"dir_a", "dir_ro?", "file_a.txt"}},
+        {FS_LIST_DIRS_ONLY | FS_LIST_NO_READONLY, {"dir_a", "dir_ro?"}},
+        {FS_LIST_NO_HIDDEN | FS_LIST_NO_SYSTEM, {"dir_a", "dir_ro", "file_a.txt", "file_ro.txt"}},
+        {0x70, {"dir_a", "dir_ro", "file_a.txt", "file_ro.txt"}},
+    };
+    for (const auto &c : cases) {
         std::vector<std::string> expected;
-        for (const char *name : {"dir_a", "dir_ro", "file_a.txt", "file_ro.txt"}) {
-            if (!((flags & FS_LIST_DIRS_ONLY) && name[0] != 'd') &&
-                !((flags & FS_LIST_NO_READONLY) && readonly(name)))
+        for (const std::string &name : c.names) {
+            if (name != "dir_ro?")
                 expected.push_back(name);
+            else if (!readonly("dir_ro"))
+                expected.push_back("dir_ro");
         }
-        EXPECT_EQ(expected, names_of(dir(), flags)) << "flags " << flags;
+        EXPECT_EQ(expected, names_of(dir(), c.flags)) << "flags " << c.flags;
     }
     test_set_readonly(path("dir_ro"), false);
 }
@@ -189,6 +212,9 @@ TEST_F(FsListTest, FailuresLeaveNothingBehind)
         // No room for the pattern: refused, not searched cut.
         {longdir + std::string(8, 'e'), "*.*", ERROR_FILENAME_EXCED_RANGE},
         {longdir, "a-pattern-that-is-too-long", ERROR_FILENAME_EXCED_RANGE},
+        // An empty directory joined with the pattern would be the root's.
+        {"", "*.*", ERROR_FILE_NOT_FOUND},
+        {"\"\"", "*.*", ERROR_FILE_NOT_FOUND},
     };
     for (const Case &c : cases) {
         DirListing *listing = reinterpret_cast<DirListing *>(0x1234);

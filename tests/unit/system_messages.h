@@ -1,11 +1,11 @@
 // The system's English message texts per error code, as the tests expect
 // them from FormatMessageA. Wine words its messages in its own way, so each
-// code carries the Windows text and Wine's.
+// code carries two columns: the text of Windows itself, which the POSIX layer
+// and Windows give, and Wine's, which the Windows build gives under Wine.
 #ifndef TESTS_UNIT_SYSTEM_MESSAGES_H
 #define TESTS_UNIT_SYSTEM_MESSAGES_H
 
 #include <string>
-#include <vector>
 
 struct ExpectedMessage {
     unsigned code;
@@ -16,11 +16,19 @@ struct ExpectedMessage {
 extern const ExpectedMessage expected_messages[];
 extern const int expected_message_count;
 
-// The texts a system may give for a code: Windows', and Wine's (empty when
-// Wine has no message). Empty alone for a code the table does not hold.
-std::vector<std::string> system_texts_for(unsigned code);
+// True where the messages come from Wine; each target defines it in its
+// own source (unit/posix, unit/win).
+bool messages_of_wine();
 
-// True when `text` is one of the system's texts for `code` followed
+// The column of `m` the running system must give: null where it has no
+// message for the code.
+const char *expected_text(const ExpectedMessage &m);
+
+// The running system's text for a code; empty where it has none or the
+// table does not hold the code.
+std::string system_text_for(unsigned code);
+
+// True when `text` is the running system's text for `code` followed
 // directly by `suffix`, the whole cut to `limit` characters.
 bool is_system_text(unsigned code, const std::string &suffix, const std::string &text,
                     size_t limit = 251);

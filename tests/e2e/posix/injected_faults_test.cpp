@@ -113,8 +113,10 @@ TEST_F(InjectedFaults, EveryFailingCallKeepsOldOrNewAndIsReported)
                 ASSERT_EQ(1u, errors.size()) << out;
                 EXPECT_EQ(code == 0 ? kNoReasonCode : code, errors[0].code) << out;
                 EXPECT_NE("", errors[0].details) << out;
-                for (const std::string &name : missed)
+                for (const std::string &name : missed) {
                     EXPECT_TRUE(explains(errors[0].details, name)) << name << " not converted\n" << out;
+                    EXPECT_EQ(std::string::npos, out.find(walked(name) + " change")) << out;
+                }
             }
         }
         EXPECT_GT(fired, 0) << kind.name;

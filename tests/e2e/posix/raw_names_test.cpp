@@ -1,8 +1,10 @@
 // Names only POSIX allows: any byte but '/' and zero, valid text or not,
 // and characters that paths of the system the tool is written for give a
-// meaning (wildcards, quotes, backslashes). Such names are converted or
-// reported; none leads the walk out of its tree.
+// meaning (wildcards, quotes, angle brackets, backslashes). Such names are
+// converted or reported; none is expanded, none leads the walk out of its
+// tree.
 #include "e2e.h"
+#include "environment.h"
 
 class BadInputPosix : public ToolRunTest {};
 
@@ -17,36 +19,42 @@ TEST_F(BadInputPosix, RawByteNames)
     make_dir("tree");
     for (const std::string &name : converted)
         write_file(name, "raw\nname");
-    // Reported: a wildcard cannot be opened, a quote is dropped by the path
-    // expansion, and the listing keeps what follows a backslash, which for
-    // "up\.." is "..": that directory is refused, not walked, so the file
-    // beside the tree stays as it is.
+    // Reported: a wildcard cannot be opened; a quote or a token is refused,
+    // not expanded (expanded, the token would name ../outside.txt); and the
+    // listing keeps what follows a backslash, which for "up\.." is "..":
+    // that directory is refused, not walked, so the file beside the tree
+    // stays as it is.
+    test_set_env("DRAVICK_T_UP", "..\\outside");
     write_file("tree/*?.txt", "kept\n");
     write_file("tree/quote\".txt", "kept\n");
+    write_file("tree/<%DRAVICK_T_UP%>.txt", "kept\n");
     write_file("tree/back\\slash.txt", "kept\n");
     make_dir("tree/up\\..");
     write_file("tree/up\\../inner.txt", "kept\n");
     write_file("outside.txt", "kept\n");
     remember();
     std::string out = run(path("tree"));
+    test_set_env("DRAVICK_T_UP", nullptr);
 
     TreeOutcome o = outcome();
     expect_nothing_lost_or_left(o);
     std::vector<std::string> want(std::begin(converted), std::end(converted));
     std::sort(want.begin(), want.end());
     EXPECT_EQ(want, o.converted);
-    EXPECT_EQ((std::vector<std::string>{"outside.txt", "tree/*?.txt", "tree/back\\slash.txt",
-                                        "tree/quote\".txt", "tree/up\\../inner.txt"}),
+    EXPECT_EQ((std::vector<std::string>{"outside.txt", "tree/*?.txt", "tree/<%DRAVICK_T_UP%>.txt",
+                                        "tree/back\\slash.txt", "tree/quote\".txt",
+                                        "tree/up\\../inner.txt"}),
               o.kept);
 
     std::vector<ErrorLine> errors = error_lines(out);
-    ASSERT_EQ(4u, errors.size()) << out;
+    ASSERT_EQ(5u, errors.size()) << out;
     std::vector<std::string> named;
     for (const ErrorLine &e : errors)
         named.push_back(std::to_string(e.code) + " " + e.details);
     std::sort(named.begin(), named.end());
     std::string tree = path("tree") + "\\";
     EXPECT_EQ((std::vector<std::string>{"123 " + tree + "*?.txt", "123 " + tree + "..",
-                                        "2 " + tree + "quote.txt", "2 " + tree + "slash.txt"}),
+                                        "123 " + tree + "<%DRAVICK_T_UP%>.txt",
+                                        "123 " + tree + "quote\".txt", "2 " + tree + "slash.txt"}),
               named);
 }

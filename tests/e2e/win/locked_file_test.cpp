@@ -43,5 +43,6 @@ TEST_F(LockedFile, HeldOpenByAnotherProgramIsKeptAndReported)
         EXPECT_EQ(c.call, errors[0].call) << out;
         EXPECT_EQ(ERROR_SHARING_VIOLATION, errors[0].code) << out;
         EXPECT_EQ(walked(sub + "/held.txt"), errors[0].details) << out;
+        EXPECT_EQ(std::string::npos, out.find("held.txt change")) << out;
     }
 }

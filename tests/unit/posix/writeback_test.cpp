@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "dravick.h"
 #include "testutil.h"
@@ -29,10 +30,87 @@ protected:
         fs_stat(p.c_str(), &info);
         testing::internal::CaptureStdout();
         ErrorRecord *error = convert_file(p.c_str(), p.c_str(), &info);
-        testing::internal::GetCapturedStdout();
+        out_ = testing::internal::GetCapturedStdout();
         return error;
     }
+
+    std::string out_;  // what the last conversion printed
 };
+
+namespace {
+
+// What another program does to f.txt in the middle of a conversion; it also
+// notes the mode of the temporary file, if there is one then.
+struct Meanwhile {
+    std::string dir;
+    bool appends;
+    unsigned temp_mode;
+};
+
+void act_meanwhile(void *context)
+{
+    Meanwhile *m = static_cast<Meanwhile *>(context);
+    for (const auto &entry : fs::directory_iterator(m->dir)) {
+        struct stat st;
+        if (entry.path().filename().string().compare(0, 4, "~dvk") == 0 &&
+            stat(entry.path().c_str(), &st) == 0)
+            m->temp_mode = st.st_mode & 07777;
+    }
+    if (m->appends)
+        std::ofstream(m->dir + "/f.txt", std::ios::app | std::ios::binary) << "appended\n";
+}
+
+}  // namespace
+
+// Another program appends to the file while it is converted: the file is
+// left as that program left it, no temporary file stays, a sharing
+// violation is reported and no change line printed. The temporary file is
+// for its owner alone until it takes the original's place and mode.
+TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
+{
+    const struct {
+        const char *when;
+        bool linked;
+        WinposixCall call;
+        int n;
+        bool appends;
+    } cases[] = {
+        {"between the read and the look", false, WINPOSIX_CALL_CREATE, 2, true},
+        {"while the temporary file is written", false, WINPOSIX_CALL_CLOSE, 2, true},
+        {"before the rewrite in place", true, WINPOSIX_CALL_CREATE, 3, true},
+        {"nobody", false, WINPOSIX_CALL_CLOSE, 2, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.when);
+        fs::remove_all(path("g.txt"));
+        write_file("f.txt", "one\ntwo\n");
+        ASSERT_EQ(0, chmod(path("f.txt").c_str(), 0640));
+        if (c.linked)
+            fs::create_hard_link(path("f.txt"), path("g.txt"));
+        Meanwhile meanwhile = {dir(), c.appends, 0};
+        winposix_act_nth(c.call, c.n, act_meanwhile, &meanwhile);
+        ErrorRecord *error = convert("f.txt");
+        winposix_fail_reset();
+        std::vector<std::string> names = {"f.txt"};
+        if (c.linked)
+            names.push_back("g.txt");
+        EXPECT_EQ(names, list_dir(""));
+        if (!c.appends) {
+            EXPECT_EQ(nullptr, error) << error->text;
+            EXPECT_EQ(0600u, meanwhile.temp_mode);
+            EXPECT_EQ("one\r\ntwo\r\n", read_file("f.txt"));
+            struct stat st;
+            ASSERT_EQ(0, stat(path("f.txt").c_str(), &st));
+            EXPECT_EQ(0640u, st.st_mode & 07777);
+            EXPECT_EQ(path("f.txt") + " change in size 2\r\n", out_);
+            continue;
+        }
+        ASSERT_NE(nullptr, error);
+        EXPECT_EQ(ERROR_SHARING_VIOLATION, error->code) << error->text;
+        EXPECT_EQ("one\ntwo\nappended\n", read_file("f.txt"));
+        EXPECT_EQ("", out_);
+    }
+}
 
 TEST_F(WriteBack, EveryInjectedFailureKeepsOldOrNewWhole)
 {
@@ -106,39 +184,46 @@ TEST_F(WriteBack, HardLinkedFileChangedSinceItWasRead)
     ErrorRecord *error = writeback_file(path("a.txt").c_str(), reinterpret_cast<const unsigned char *>(converted),
                                         sizeof converted - 1, &info);
     ASSERT_NE(nullptr, error);
-    EXPECT_EQ(static_cast<int32_t>(FS_ERROR_FILE_CHANGED), error->code);
+    EXPECT_EQ(ERROR_SHARING_VIOLATION, error->code);
     EXPECT_EQ(now, read_file("b.txt"));
 }
 
-// The child converts a large file; once its temporary file shows up, it is
-// interrupted. The original must be whole and the temporary file gone.
+// The child converts a file and is held by the layer at the write of the new
+// content, once the temporary file exists; it is interrupted there. The
+// original must be whole and the temporary file gone.
 TEST_F(WriteBack, InterruptRemovesTemporaryFile)
 {
     std::string content;
-    for (int i = 0; i < 4000000; i++)
+    for (int i = 0; i < 1000; i++)
         content += "0123456789abcdef\n";
-    for (int attempt = 0; attempt < 3; attempt++) {
-        write_file("big.txt", content);
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            convert("big.txt");
-            _exit(0);
-        }
-        bool seen = false;
-        while (!seen && waitpid(child, nullptr, WNOHANG) == 0) {
-            for (const std::string &name : list_dir(""))
-                seen = seen || name != "big.txt";
-        }
-        if (!seen)
-            continue;  // the child was quicker than the poll: try again
-        kill(child, SIGINT);
-        int status = 0;
-        ASSERT_EQ(child, waitpid(child, &status, 0));
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-        EXPECT_EQ(std::vector<std::string>{"big.txt"}, list_dir(""));
-        EXPECT_TRUE(read_file("big.txt") == content);
-        return;
+    write_file("big.txt", content);
+    int ready[2], resume[2];
+    ASSERT_EQ(0, pipe(ready));
+    ASSERT_EQ(0, pipe(resume));
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(ready[0]);
+        close(resume[1]);
+        winposix_pause_nth(WINPOSIX_CALL_WRITE, 1, ready[1], resume[0]);
+        convert("big.txt");
+        _exit(0);
     }
-    ADD_FAILURE() << "never saw the temporary file";
+    close(ready[1]);
+    close(resume[0]);
+    char byte = 0;
+    ssize_t got = read(ready[0], &byte, 1);
+    close(ready[0]);
+    EXPECT_EQ(1, got) << "the child never came to its write";
+    if (got == 1) {
+        std::vector<std::string> names = list_dir("");
+        EXPECT_EQ(2u, names.size()) << "no temporary file beside the original";
+        kill(child, SIGINT);
+    }
+    close(resume[1]);  // a child that outlives the signal goes on and ends
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_EQ(std::vector<std::string>{"big.txt"}, list_dir(""));
+    EXPECT_TRUE(read_file("big.txt") == content);
 }

@@ -90,16 +90,38 @@ TEST_F(Shortcut, ResolveDirectly)
     EXPECT_EQ(nullptr, fs_resolve_shortcut(path("A.LNK").c_str(), out, sizeof out));
     EXPECT_TRUE(same_file(path("target.txt"), out));
 
-    // A small output is cut, and terminated inside it.
+    // A small output holds the target's first seven characters, terminated
+    // inside it.
     char small[12];
     memset(small, 'x', sizeof small);
     EXPECT_EQ(nullptr, fs_resolve_shortcut(path("A.LNK").c_str(), small, 8));
-    EXPECT_LE(strlen(small), 7u);
+    EXPECT_EQ(std::string(out).substr(0, 7), std::string(small));
     EXPECT_EQ('x', small[8]);
 
     strcpy(out, "junk");
     EXPECT_EQ(nullptr, fs_resolve_shortcut(path("broken.lnk").c_str(), out, sizeof out));
     EXPECT_STREQ("", out);
+}
+
+// A path longer than the wide buffer is never cut to fit: cut to the
+// buffer, it would name the shortcut it begins with.
+TEST_F(Shortcut, PathLongerThanTheWideBufferIsNotCut)
+{
+    std::string head = path("");
+    head += std::string(FS_MAX_PATH - 1 - head.size(), 's');
+    ASSERT_EQ(static_cast<size_t>(FS_MAX_PATH - 1), head.size());
+    ASSERT_TRUE(save_shortcut(head, path("target.txt")));
+    char out[FS_MAX_PATH] = "junk";
+    ASSERT_EQ(nullptr, fs_resolve_shortcut(head.c_str(), out, sizeof out));
+    ASSERT_TRUE(same_file(path("target.txt"), out)) << "the shortcut itself resolves";
+
+    const std::string longer = head + "\\more.lnk";
+    strcpy(out, "junk");
+    EXPECT_EQ(nullptr, fs_resolve_shortcut(longer.c_str(), out, sizeof out));
+    EXPECT_STREQ("", out);
+    char dst[1024];
+    EXPECT_EQ(nullptr, fs_expand_path(longer.c_str(), dst, sizeof dst));
+    EXPECT_EQ(longer, std::string(dst));
 }
 
 class ShortcutWithoutCom : public TempDirTest {};
