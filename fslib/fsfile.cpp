@@ -233,9 +233,12 @@ static ErrorRecord *open_file_size(HANDLE handle, const char *name, int64_t *siz
 }
 
 // Reads exactly `size` bytes of an open file that must be that long: the
-// length is checked before, and a further read must find the end.
+// length is checked before, and a further read must find the end. Only a
+// disk file is read: a pipe or a device could block that read for ever.
 static ErrorRecord *read_whole_open(HANDLE handle, const char *name, void *buffer, uint32_t size)
 {
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+        return err_win32_code(ERROR_NOT_SUPPORTED, "GetFileType", "%s", name);
     int64_t length = 0;
     ErrorRecord *r = open_file_size(handle, name, &length);
     if (r)

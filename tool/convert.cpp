@@ -18,9 +18,12 @@ static ErrorRecord *too_large(const char *path)
     return err_win32_code(ERROR_FILE_TOO_LARGE, "convert_file", "%s", path);
 }
 
-// Reads the file into a fresh image of exactly info->size bytes.
+// Reads the file into a fresh image of exactly info->size bytes. A FIFO,
+// socket or device is not opened at all: opening or reading one may wait.
 static ErrorRecord *read_image(const char *source, const FileInfo *info, Image *image)
 {
+    if (info->attributes & FILE_ATTRIBUTE_DEVICE)
+        return err_win32_code(ERROR_NOT_SUPPORTED, "convert_file", "%s", source);
     if (info->size > static_cast<uint32_t>(kSizeLimit))
         return too_large(source);
     if (!image_alloc(image, info->size))

@@ -29,10 +29,31 @@ static bool names_itself(const char *name)
            strpbrk(name, "\"<>") == NULL;
 }
 
+// The walk follows no link and opens nothing but files: a link may lead out
+// of the tree or back up it, and reading a FIFO or a device may wait for
+// ever. Such an entry that the walk would have entered or converted is
+// named on standard error.
+static bool passed_by(const char *path, const FileInfo *entry)
+{
+    const char *why = NULL;
+    if (entry->attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        why = "link not followed";
+    else if (entry->attributes & FILE_ATTRIBUTE_DEVICE)
+        why = "not a regular file, skipped";
+    if (why == NULL)
+        return false;
+    if (entry->kind == FS_KIND_DIR || fs_ext_cmp(entry->name, "txt") == 0 ||
+        fs_ext_cmp(entry->name, "csc") == 0)
+        fprintf(stderr, "%s: %s\r\n", path, why);
+    return true;
+}
+
 static ErrorRecord *handle_entry(char *path, int path_size, const char *pattern,
                                  const FileInfo *entry)
 {
     ErrorRecord *error = NULL;
+    if (passed_by(path, entry))
+        return NULL;
     if (entry->kind == FS_KIND_FILE) {
         if (fs_ext_cmp(entry->name, "txt") == 0)
             error = convert_file(path, path, entry);

@@ -1,5 +1,7 @@
 // File attributes derived from POSIX status: directory, read-only (no owner
-// write permission), hidden (a name that begins with '.'), archive (a file).
+// write permission), hidden (a name that begins with '.'), archive (a file),
+// device (a FIFO, socket or device node: Windows keeps none of these on disk,
+// and its callers must not take them for files).
 #include <errno.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -14,7 +16,12 @@ static bool is_dot_or_dotdot(const char *name)
 
 DWORD winposix_attributes(const struct stat &st, const char *name)
 {
-    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
+    if (S_ISDIR(st.st_mode))
+        attributes = FILE_ATTRIBUTE_DIRECTORY;
+    else if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode) ||
+             S_ISBLK(st.st_mode))
+        attributes = FILE_ATTRIBUTE_DEVICE;
     if (!(st.st_mode & S_IWUSR))
         attributes |= FILE_ATTRIBUTE_READONLY;
     if (name[0] == '.' && !is_dot_or_dotdot(name))

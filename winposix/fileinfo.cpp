@@ -32,6 +32,26 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
     return TRUE;
 }
 
+// Regular files and directories are disk files; a FIFO or socket is a pipe,
+// a device node a character device.
+DWORD GetFileType(HANDLE file)
+{
+    WinposixHandle *record = winposix_handle_get(file, WINPOSIX_FILE);
+    if (!record)
+        return FILE_TYPE_UNKNOWN;
+    struct stat st;
+    if (fstat(record->fd, &st) != 0) {
+        winposix_fail_errno();
+        return FILE_TYPE_UNKNOWN;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+        return FILE_TYPE_DISK;
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
+        return FILE_TYPE_PIPE;
+    return FILE_TYPE_CHAR;
+}
+
 // A time to set, or UTIME_OMIT for none: a null pointer, and the values 0
 // and 0xFFFFFFFF:0xFFFFFFFF, which the system takes as "leave it".
 static struct timespec time_to_set(const FILETIME *ft)

@@ -1,6 +1,6 @@
 // Directory search: FindFirstFileA, FindNextFileA, FindClose. The last
 // component of the search path is a wildcard pattern; each entry found costs
-// one status look-up relative to the open directory.
+// one status look-up relative to the open directory, a symbolic link two.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -17,21 +17,33 @@ struct WinposixFind {
     bool ended;
 };
 
-// The status of an entry, following a symbolic link; a dangling link is
-// reported as the link itself.
-static int look_up(int dirfd, const char *name, struct stat *st)
+// The status of an entry, following a symbolic link, and whether it is one;
+// a dangling link is reported as the link itself. Only a link costs a
+// second look-up.
+static int look_up(int dirfd, const char *name, struct stat *st, bool *is_link)
 {
-    if (fstatat(dirfd, name, st, 0) == 0)
-        return 0;
-    if (errno != ENOENT)
+    if (fstatat(dirfd, name, st, AT_SYMLINK_NOFOLLOW) != 0)
         return -1;
-    return fstatat(dirfd, name, st, AT_SYMLINK_NOFOLLOW);
+    *is_link = S_ISLNK(st->st_mode);
+    if (*is_link) {
+        struct stat target;
+        if (fstatat(dirfd, name, &target, 0) == 0)
+            *st = target;
+    }
+    return 0;
 }
 
-static void fill(WIN32_FIND_DATAA *data, const char *name, const struct stat &st)
+// A link is marked as Windows marks a symbolic link: the reparse-point
+// attribute, the directory attribute when it leads to a directory, and the
+// link's tag; its size and times are those of what it leads to.
+static void fill(WIN32_FIND_DATAA *data, const char *name, const struct stat &st, bool is_link)
 {
     memset(data, 0, sizeof *data);
     data->dwFileAttributes = winposix_attributes(st, name);
+    if (is_link) {
+        data->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        data->dwReserved0 = IO_REPARSE_TAG_SYMLINK;
+    }
     data->ftCreationTime = winposix_filetime_from(winposix_creation_time(st));
     data->ftLastAccessTime = winposix_filetime_from(st.st_atim);
     data->ftLastWriteTime = winposix_filetime_from(st.st_mtim);
@@ -53,11 +65,12 @@ static int next_entry(WinposixFind *find, WIN32_FIND_DATAA *data)
 {
     int dirfd_ = dirfd(find->dir);
     struct stat st;
+    bool is_link = false;
     while (find->dots_given < 2) {
         const char *name = find->dots_given++ == 0 ? "." : "..";
         if (winposix_wildcard_match(find->pattern.c_str(), name) &&
-            look_up(dirfd_, name, &st) == 0) {
-            fill(data, name, st);
+            look_up(dirfd_, name, &st, &is_link) == 0) {
+            fill(data, name, st, is_link);
             return 1;
         }
     }
@@ -69,8 +82,8 @@ static int next_entry(WinposixFind *find, WIN32_FIND_DATAA *data)
         if (is_dot_or_dotdot(entry->d_name) ||
             !winposix_wildcard_match(find->pattern.c_str(), entry->d_name))
             continue;
-        if (look_up(dirfd_, entry->d_name, &st) == 0) {
-            fill(data, entry->d_name, st);
+        if (look_up(dirfd_, entry->d_name, &st, &is_link) == 0) {
+            fill(data, entry->d_name, st, is_link);
             return 1;
         }
         if (errno != ENOENT)
@@ -109,9 +122,10 @@ static void close_find(WinposixFind *find)
 static HANDLE find_exact(int dirfd_, const std::string &name, WIN32_FIND_DATAA *data)
 {
     struct stat st;
-    if (look_up(dirfd_, name.c_str(), &st) != 0)
+    bool is_link = false;
+    if (look_up(dirfd_, name.c_str(), &st, &is_link) != 0)
         return nullptr;
-    fill(data, name.c_str(), st);
+    fill(data, name.c_str(), st, is_link);
     close(dirfd_);
     WinposixFind *find = new WinposixFind{nullptr, name, 2, true};
     SetLastError(ERROR_SUCCESS);

@@ -127,7 +127,16 @@ typedef const GUID &REFCLSID;
 #define FILE_ATTRIBUTE_SYSTEM 0x4
 #define FILE_ATTRIBUTE_DIRECTORY 0x10
 #define FILE_ATTRIBUTE_ARCHIVE 0x20
+#define FILE_ATTRIBUTE_DEVICE 0x40
 #define FILE_ATTRIBUTE_NORMAL 0x80
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400
+
+#define IO_REPARSE_TAG_SYMLINK 0xA000000Cu
+
+#define FILE_TYPE_UNKNOWN 0
+#define FILE_TYPE_DISK 1
+#define FILE_TYPE_CHAR 2
+#define FILE_TYPE_PIPE 3
 
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
@@ -269,6 +278,7 @@ BOOL SetFileTime(HANDLE file, const FILETIME *creation, const FILETIME *access,
                  const FILETIME *write);
 BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info);
+DWORD GetFileType(HANDLE file);
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER position,
                       DWORD method);
 BOOL SetEndOfFile(HANDLE file);

@@ -1,6 +1,9 @@
 // Whole-file I/O and listings on the POSIX layer: failures injected into the
 // system calls, open descriptors counted through /proc.
+#include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -142,4 +145,20 @@ TEST_F(FsPosixTest, HiddenEntriesBeginWithADot)
         fs_list_close(&listing);
         EXPECT_EQ(c.names, names) << "flags " << c.flags;
     }
+}
+
+// A FIFO that a writer holds open is refused before any read: the byte in it
+// would otherwise be taken for growth, and with none the read would wait.
+TEST_F(FsPosixTest, FifoIsNotRead)
+{
+    ASSERT_EQ(0, mkfifo(path("f.txt").c_str(), 0600));
+    int writer = open(path("f.txt").c_str(), O_RDWR);
+    ASSERT_LE(0, writer);
+    ASSERT_EQ(1, write(writer, "x", 1));
+    char buffer[1];
+    ErrorRecord *error = fs_read_file_exact(path("f.txt").c_str(), buffer, 0);
+    close(writer);
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(ERROR_NOT_SUPPORTED, error->code);
+    EXPECT_NE(nullptr, strstr(error->text, "(GetFileType) (50)")) << error->text;
 }

@@ -85,6 +85,8 @@ TEST_F(WinposixFind, ListingMatchesTheDirectory)
     test_set_readonly(path("ro"), true);
     ASSERT_EQ(0, symlink("nowhere", path("dangling").c_str()));
     ASSERT_EQ(0, symlink("a.txt", path("link").c_str()));
+    ASSERT_EQ(0, symlink("sub", path("dirlink").c_str()));
+    ASSERT_EQ(0, mkfifo(path("fifo").c_str(), 0600));
     test_set_mtime(path("a.txt"), 132537600001234567ull);
 
     DWORD code = 0;
@@ -111,12 +113,20 @@ TEST_F(WinposixFind, ListingMatchesTheDirectory)
             ASSERT_EQ(0, lstat(p.c_str(), &st));
         }
         bool is_dir = S_ISDIR(st.st_mode);
-        DWORD attributes = is_dir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+        DWORD attributes = is_dir ? FILE_ATTRIBUTE_DIRECTORY
+                           : S_ISFIFO(st.st_mode) ? FILE_ATTRIBUTE_DEVICE
+                                                  : FILE_ATTRIBUTE_ARCHIVE;
         if (!(st.st_mode & S_IWUSR))
             attributes |= FILE_ATTRIBUTE_READONLY;
         if (e.first == ".hidden")
             attributes |= FILE_ATTRIBUTE_HIDDEN;
+        // A link is marked as Windows marks a symbolic link, whatever it leads to.
+        struct stat own;
+        ASSERT_EQ(0, lstat(p.c_str(), &own));
+        if (S_ISLNK(own.st_mode))
+            attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
         EXPECT_EQ(attributes, d.dwFileAttributes);
+        EXPECT_EQ(S_ISLNK(own.st_mode) ? 0xA000000Cu : 0u, d.dwReserved0);
         EXPECT_EQ(is_dir ? 0u : static_cast<DWORD>(st.st_size), d.nFileSizeLow);
         EXPECT_EQ(0u, d.nFileSizeHigh);
         // ".." is the shared temporary directory, which other tests running
@@ -129,6 +139,8 @@ TEST_F(WinposixFind, ListingMatchesTheDirectory)
     }
     EXPECT_EQ(132537600001234567ull, filetime_of(found["a.txt"].ftLastWriteTime));
     EXPECT_EQ(5u, found["link"].nFileSizeLow);  // a link shows its target
+    EXPECT_EQ(0x410u, found["dirlink"].dwFileAttributes);
+    EXPECT_EQ(0x40u, found["fifo"].dwFileAttributes);
 }
 
 TEST_F(WinposixFind, PatternsAndSingleNames)

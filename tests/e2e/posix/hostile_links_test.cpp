@@ -1,0 +1,53 @@
+// A walked tree with a link to a file outside it and a FIFO that a writer
+// holds open, and the FIFO given as the argument. The tool runs under a
+// time limit, so that a walk that blocks fails instead of hanging the test.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "e2e.h"
+
+namespace fs = std::filesystem;
+
+class HostileTreePosix : public TempDirTest {
+protected:
+    void run_limited(const std::string &argument, std::string *out, std::string *err)
+    {
+        int status = -1;
+        ASSERT_TRUE(run_program("/usr/bin/timeout", {"20", DRAVICK_EXE, argument}, out, err, &status));
+        EXPECT_EQ(0, status) << "124: the tool blocked";
+    }
+};
+
+TEST_F(HostileTreePosix, FileLinksAndFifosAreNotOpened)
+{
+    write_file("passwd", "root\n");
+    make_dir("tree");
+    write_file("tree/b.txt", "b\n");
+    fs::create_symlink(path("passwd"), path("tree/evil.txt"));
+    ASSERT_EQ(0, mkfifo(path("tree/a.txt").c_str(), 0600));
+    int writer = open(path("tree/a.txt").c_str(), O_RDWR);
+    ASSERT_LE(0, writer);
+
+    std::string out, err;
+    std::string tree = path("tree");
+    run_limited(tree, &out, &err);
+    EXPECT_EQ(change_line(tree + "\\b.txt", 1), out);
+    EXPECT_EQ(printed_line(tree + "\\a.txt: not a regular file, skipped") +
+                  printed_line(tree + "\\evil.txt: link not followed"),
+              err);
+    EXPECT_EQ("root\n", read_file("passwd"));
+    EXPECT_TRUE(fs::is_symlink(path("tree/evil.txt")));
+
+    // Named by the user, the FIFO is refused with an error, still unopened.
+    run_limited(path("tree/a.txt"), &out, &err);
+    close(writer);
+    EXPECT_EQ("", err);
+    std::vector<ErrorLine> errors = error_lines(out);
+    ASSERT_EQ(1u, errors.size()) << out;
+    EXPECT_EQ(50, errors[0].code);
+    EXPECT_EQ(path("tree/a.txt"), errors[0].details);
+    EXPECT_EQ(0u, out.find("The request is not supported.\r\n"));
+}
