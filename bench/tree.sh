@@ -3,10 +3,13 @@
 # with LF line ends, 15% already with CR LF, 70% other files. dravick is
 # timed against unix2dos run by find on every candidate, and against find
 # reading every candidate once with cat (the floor for any tool that must
-# look inside each). Every run works on a fresh copy; the contenders take
-# turns; the median of the runs counts.
+# look inside each). With FLOOR set to a built safe-replace floor, also
+# against that floor run with --flush: the least work for a replace whose
+# new content reaches the disk first, which dravick's own replace does.
+# Every run works on a fresh copy; the contenders take turns; the median
+# and the worst of the runs are printed.
 #
-# Usage: bench/tree.sh            (RUNS=5 by default)
+# Usage: bench/tree.sh            (RUNS=5 by default; FLOOR=path/to/floor)
 set -eu
 
 work=$(cd "$(dirname "$0")" && pwd)/work/tree
@@ -72,14 +75,28 @@ for run in $(seq "$runs"); do
   measure unix2dos "$find_candidates -exec unix2dos -q {} +"
   diff -r -q "$work/target" "$work/dravick.out" >/dev/null || { echo "dravick and unix2dos differ" >&2; exit 1; }
   measure floor "$find_candidates -exec cat {} +"
+  if [ -n "${FLOOR:-}" ]; then
+    measure flush "'$FLOOR' --flush '$work/target'"
+    diff -r -q "$work/target" "$work/dravick.out" >/dev/null || { echo "dravick and the floor differ" >&2; exit 1; }
+  fi
 done
 
+worst() { sort -n "$work/$1.runs" | tail -1; }
+
 d=$(median dravick); u=$(median unix2dos); f=$(median floor)
-awk -v d="$d" -v u="$u" -v f="$f" -v runs="$runs" 'BEGIN {
-  printf "20,000 files in 200 directories, median of %d runs\n", runs
-  printf "  dravick                  %8.3f s\n", d / 1e6
-  printf "  find -exec unix2dos      %8.3f s\n", u / 1e6
-  printf "  find -exec cat (floor)   %8.3f s\n", f / 1e6
+dw=$(worst dravick); uw=$(worst unix2dos); fw=$(worst floor)
+s=0; sw=0
+if [ -n "${FLOOR:-}" ]; then s=$(median flush); sw=$(worst flush); fi
+awk -v d="$d" -v u="$u" -v f="$f" -v s="$s" -v dw="$dw" -v uw="$uw" -v fw="$fw" -v sw="$sw" \
+    -v runs="$runs" 'BEGIN {
+  printf "20,000 files in 200 directories, %d runs     median     worst\n", runs
+  printf "  dravick                  %8.3f s %8.3f s\n", d / 1e6, dw / 1e6
+  printf "  find -exec unix2dos      %8.3f s %8.3f s\n", u / 1e6, uw / 1e6
+  printf "  find -exec cat (floor)   %8.3f s %8.3f s\n", f / 1e6, fw / 1e6
+  if (s > 0)
+    printf "  floor --flush            %8.3f s %8.3f s\n", s / 1e6, sw / 1e6
   printf "  unix2dos / dravick       %8.2f x   (goal >= 3)\n", u / d
   printf "  dravick / floor          %8.2f x   (goal <= 2)\n", d / f
+  if (s > 0)
+    printf "  dravick / floor --flush  %8.2f x   worst %.2f x (goal <= 1.15)\n", d / s, dw / sw
 }'

@@ -6,6 +6,9 @@
 // link stays a link. A file with several hard links is rewritten in place
 // instead, so that every name keeps seeing it; the room it grows by is
 // taken before the first old byte changes, so that a full disk fails early.
+// Either way the new content is flushed to the disk before the replace or
+// before success is reported, so that a power cut after the replace finds
+// the new content under the name, not an empty or zero-filled file.
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
@@ -169,6 +172,13 @@ static ErrorRecord *seek_to(HANDLE handle, int64_t offset, const char *path)
     return NULL;
 }
 
+static ErrorRecord *flush(HANDLE handle, const char *path)
+{
+    if (!FlushFileBuffers(handle))
+        return err_win32_failed("FlushFileBuffers", path);
+    return NULL;
+}
+
 static ErrorRecord *write_at(HANDLE handle, int64_t offset, const unsigned char *data, uint32_t count,
                              const char *path)
 {
@@ -209,10 +219,14 @@ static ErrorRecord *write_in_place(const Original *original, const unsigned char
         uint32_t front = info->size;
         if ((error = set_length(handle, count, path)) != NULL ||
             (error = write_at(handle, front, data + front, count - front, path)) != NULL ||
-            (error = write_at(handle, 0, data, front, path)) != NULL)
+            (error = write_at(handle, 0, data, front, path)) != NULL) {
             set_length(handle, front, path);
-        else
+        } else {
+            // Past the rewrite there is no old copy to go back to: a failed
+            // flush is reported, and the file holds what the cache holds.
             fs_set_time_handle(handle, info);
+            error = flush(handle, path);
+        }
     }
     return fs_close_named(handle, error, path);
 }
@@ -325,8 +339,10 @@ static ErrorRecord *write_by_replace(Original *original, const unsigned char *da
     if (error != NULL)
         return error;
     error = err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", temp_path);
-    if (error == NULL)
+    if (error == NULL) {
         fs_set_time_handle(handle, info);
+        error = flush(handle, temp_path);
+    }
     error = fs_close_named(handle, error, temp_path);
     if (error == NULL)
         error = check_unchanged(original);

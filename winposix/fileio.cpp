@@ -1,4 +1,4 @@
-// Reading, writing, seeking and sizing an open file.
+// Reading, writing, flushing, seeking and sizing an open file.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -87,6 +87,24 @@ BOOL WriteFile(HANDLE file, const void *buffer, DWORD count, LPDWORD done,
     }
     if (done)
         *done = static_cast<DWORD>(put);
+    return TRUE;
+}
+
+// The file's data, and what reading it back needs (its size), reach the
+// disk before this returns. Windows asks for write access, as here.
+BOOL FlushFileBuffers(HANDLE file)
+{
+    if (winposix_fault_due(WINPOSIX_CALL_FLUSH))
+        return FALSE;
+    WinposixHandle *record = winposix_handle_get(file, WINPOSIX_FILE);
+    if (!record)
+        return FALSE;
+    if (!record->writable)
+        return winposix_fail(ERROR_ACCESS_DENIED);
+    while (fdatasync(record->fd) != 0) {
+        if (errno != EINTR)
+            return winposix_fail_errno();
+    }
     return TRUE;
 }
 

@@ -282,6 +282,7 @@ DWORD GetFileType(HANDLE file);
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER position,
                       DWORD method);
 BOOL SetEndOfFile(HANDLE file);
+BOOL FlushFileBuffers(HANDLE file);
 BOOL DeleteFileA(LPCSTR path);
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
@@ -346,6 +347,7 @@ enum WinposixCall {
     WINPOSIX_CALL_CLOSE,
     WINPOSIX_CALL_FIND_NEXT,
     WINPOSIX_CALL_RESERVE,  // VirtualAlloc with MEM_RESERVE
+    WINPOSIX_CALL_FLUSH,    // FlushFileBuffers
     WINPOSIX_CALL_COUNT
 };
 void winposix_fail_nth(WinposixCall kind, int n, DWORD code);

@@ -3,7 +3,7 @@
 // value is a comma-separated list of KIND:N:CODE, for example
 // "write:2:112,rename:1:5": the N-th call of that kind (1: the first) fails
 // with the Windows error CODE. Kinds: read, write, create, rename, close,
-// find-next, reserve (address space). A malformed list ends the process
+// find-next, reserve (address space), flush. A malformed list ends the process
 // with status 2.
 #include <stdio.h>
 #include <stdlib.h>
@@ -20,7 +20,7 @@ static const FaultKindName fault_kinds[] = {
     {"read", WINPOSIX_CALL_READ},     {"write", WINPOSIX_CALL_WRITE},
     {"create", WINPOSIX_CALL_CREATE}, {"rename", WINPOSIX_CALL_RENAME},
     {"close", WINPOSIX_CALL_CLOSE},   {"find-next", WINPOSIX_CALL_FIND_NEXT},
-    {"reserve", WINPOSIX_CALL_RESERVE},
+    {"reserve", WINPOSIX_CALL_RESERVE}, {"flush", WINPOSIX_CALL_FLUSH},
 };
 
 [[noreturn]] static void malformed(const char *list)

@@ -123,7 +123,7 @@ TEST_F(WriteBack, EveryInjectedFailureKeepsOldOrNewWhole)
     } kinds[] = {
         {WINPOSIX_CALL_CREATE, "create"}, {WINPOSIX_CALL_READ, "read"},
         {WINPOSIX_CALL_WRITE, "write"},   {WINPOSIX_CALL_RENAME, "rename"},
-        {WINPOSIX_CALL_CLOSE, "close"},
+        {WINPOSIX_CALL_CLOSE, "close"},   {WINPOSIX_CALL_FLUSH, "flush"},
     };
     const DWORD codes[] = {ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_IO_DEVICE};
     for (const Kind &kind : kinds) {
@@ -148,6 +148,66 @@ TEST_F(WriteBack, EveryInjectedFailureKeepsOldOrNewWhole)
             }
         }
         EXPECT_GT(failures, 0) << kind.name;
+    }
+}
+
+namespace {
+
+std::string read_whole(const std::string &p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// What the directory held when the new content was flushed.
+struct AtFlush {
+    std::string dir;
+    bool flushed;
+    std::string original;  // f.txt
+    std::string temp;      // the temporary file, if any
+};
+
+void note_at_flush(void *context)
+{
+    AtFlush *at = static_cast<AtFlush *>(context);
+    at->flushed = true;
+    at->original = read_whole(at->dir + "/f.txt");
+    for (const auto &entry : fs::directory_iterator(at->dir))
+        if (entry.path().filename().string().compare(0, 4, "~dvk") == 0)
+            at->temp = read_whole(entry.path().string());
+}
+
+}  // namespace
+
+// The new content is flushed while the original still holds the old one and
+// the temporary file the whole new one, that is before the replace; a file
+// rewritten in place is flushed after its rewrite, before success.
+TEST_F(WriteBack, NewContentIsFlushedBeforeItTakesThePlace)
+{
+    const std::string before = "one\ntwo";
+    const std::string after = "one\r\ntwo\r\n";
+    const struct {
+        bool linked;
+        std::string original_at_flush, temp_at_flush;
+    } cases[] = {
+        {false, before, after},
+        {true, after, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.linked ? "in place" : "by replace");
+        fs::remove_all(path("g.txt"));
+        write_file("f.txt", before);
+        if (c.linked)
+            fs::create_hard_link(path("f.txt"), path("g.txt"));
+        AtFlush at = {dir(), false, "", ""};
+        winposix_act_nth(WINPOSIX_CALL_FLUSH, 1, note_at_flush, &at);
+        ErrorRecord *error = convert("f.txt");
+        winposix_fail_reset();
+        EXPECT_EQ(nullptr, error) << error->text;
+        EXPECT_TRUE(at.flushed);
+        EXPECT_EQ(c.original_at_flush, at.original);
+        EXPECT_EQ(c.temp_at_flush, at.temp);
+        EXPECT_EQ(after, read_file("f.txt"));
     }
 }
 
