@@ -23,9 +23,10 @@ static ErrorRecord *run(const char *argument)
     if (expanded[0] == '\0')
         return err_win32_code(ERROR_PATH_NOT_FOUND, "dravick", "%s", argument);
 
+    // Looked at as expanded already: fs_stat would expand it once more.
     FileInfo info;
     memset(&info, 0, sizeof info);
-    fs_stat(path, &info);
+    fs_stat_raw(expanded, &info);
     if (info.kind == FS_KIND_FILE)
         return convert_file(path, path, &info);
     return walk_tree(path, FS_MAX_PATH, "*.*");
