@@ -11,6 +11,31 @@ static const size_t kChunk = 1u << 30;
 
 static size_t chunk(size_t left) { return left < kChunk ? left : kChunk; }
 
+// What an unbuffered transfer's buffer, count and file position must be a
+// multiple of: the largest sector size in common use, so that what passes
+// here passes on any disk Windows writes to.
+static const size_t kSector = 4096;
+
+static bool aligned(const WinposixHandle *record, const void *buffer, DWORD count)
+{
+    if (reinterpret_cast<uintptr_t>(buffer) % kSector != 0 || count % kSector != 0)
+        return false;
+    off_t at = lseek(record->fd, 0, SEEK_CUR);
+    return at >= 0 && at % static_cast<off_t>(kSector) == 0;
+}
+
+// An aligned transfer that O_DIRECT still refuses (a file system with
+// larger blocks, or one that takes the flag but not the transfer) is made
+// through the cache instead.
+static bool stop_bypassing(WinposixHandle *record)
+{
+    int flags = fcntl(record->fd, F_GETFL);
+    if (!record->direct || flags < 0 || fcntl(record->fd, F_SETFL, flags & ~O_DIRECT) != 0)
+        return false;
+    record->direct = false;
+    return true;
+}
+
 static WinposixHandle *file_for_transfer(HANDLE file, const void *buffer, DWORD count,
                                          LPOVERLAPPED overlapped, bool writing)
 {
@@ -23,6 +48,10 @@ static WinposixHandle *file_for_transfer(HANDLE file, const void *buffer, DWORD 
     }
     if (!(writing ? record->writable : record->readable)) {
         winposix_fail(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (record->unbuffered && !aligned(record, buffer, count)) {
+        winposix_fail(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     return record;
@@ -41,7 +70,7 @@ BOOL ReadFile(HANDLE file, void *buffer, DWORD count, LPDWORD done, LPOVERLAPPED
     size_t got = 0;
     while (got < count) {
         ssize_t n = read(record->fd, at + got, chunk(count - got));
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && (errno == EINTR || (errno == EINVAL && stop_bypassing(record))))
             continue;
         if (n < 0) {
             int err = errno;
@@ -73,7 +102,7 @@ BOOL WriteFile(HANDLE file, const void *buffer, DWORD count, LPDWORD done,
     size_t put = 0;
     while (put < count) {
         ssize_t n = write(record->fd, at + put, chunk(count - put));
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && (errno == EINTR || (errno == EINVAL && stop_bypassing(record))))
             continue;
         if (n < 0) {
             int err = errno;
@@ -118,10 +147,15 @@ BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER positi
                : method == FILE_END   ? SEEK_END : -1;
     if (whence < 0)
         return winposix_fail(ERROR_INVALID_PARAMETER);
+    off_t was = lseek(record->fd, 0, SEEK_CUR);
     off_t at = lseek(record->fd, static_cast<off_t>(distance.QuadPart), whence);
     if (at < 0)
         return winposix_fail(errno == EINVAL ? ERROR_NEGATIVE_SEEK
                                              : winposix_error_from_errno(errno));
+    if (record->unbuffered && at % static_cast<off_t>(kSector) != 0) {
+        lseek(record->fd, was, SEEK_SET);
+        return winposix_fail(ERROR_INVALID_PARAMETER);
+    }
     if (position)
         position->QuadPart = at;
     return TRUE;
@@ -156,20 +190,36 @@ static BOOL grow_to(int fd, off_t old_end, off_t new_end)
     return TRUE;
 }
 
-BOOL SetEndOfFile(HANDLE file)
+// Moves the end of a file open for writing to `end`.
+static BOOL set_end(HANDLE file, off_t end, bool from_position)
 {
     WinposixHandle *record = winposix_handle_get(file, WINPOSIX_FILE);
     if (!record)
         return FALSE;
     if (!record->writable)
         return winposix_fail(ERROR_ACCESS_DENIED);
-    off_t at = lseek(record->fd, 0, SEEK_CUR);
+    if (from_position)
+        end = lseek(record->fd, 0, SEEK_CUR);
     struct stat st;
-    if (at < 0 || fstat(record->fd, &st) != 0)
+    if (end < 0 || fstat(record->fd, &st) != 0)
         return winposix_fail_errno();
-    if (at > st.st_size)
-        return grow_to(record->fd, st.st_size, at);
-    if (at < st.st_size && ftruncate(record->fd, at) != 0)
+    if (end > st.st_size)
+        return grow_to(record->fd, st.st_size, end);
+    if (end < st.st_size && ftruncate(record->fd, end) != 0)
         return winposix_fail_errno();
     return TRUE;
+}
+
+BOOL SetEndOfFile(HANDLE file) { return set_end(file, 0, true); }
+
+// Sets the end without moving the file position, which on a handle opened
+// unbuffered may only stand at a sector boundary.
+BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size)
+{
+    if (kind != FileEndOfFileInfo || !info || size < sizeof(FILE_END_OF_FILE_INFO))
+        return winposix_fail(ERROR_INVALID_PARAMETER);
+    int64_t end = static_cast<FILE_END_OF_FILE_INFO *>(info)->EndOfFile.QuadPart;
+    if (end < 0)
+        return winposix_fail(ERROR_INVALID_PARAMETER);
+    return set_end(file, static_cast<off_t>(end), false);
 }

@@ -81,6 +81,16 @@ static DWORD finish_open(int fd, const struct stat &st, bool existed, DWORD disp
     return ERROR_SUCCESS;
 }
 
+// Transfers past the page cache, as FILE_FLAG_NO_BUFFERING asks. Set after
+// the open, not in it: an open with O_CREAT that a file system refuses for
+// O_DIRECT has created the file all the same. Where it is refused (tmpfs),
+// the file stays buffered.
+static bool bypass_cache(int fd)
+{
+    int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
+}
+
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templ)
 {
@@ -129,6 +139,8 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     record->readable = access & GENERIC_READ;
     record->writable = access & GENERIC_WRITE;
     record->regular = S_ISREG(st.st_mode);
+    record->unbuffered = (flags & FILE_FLAG_NO_BUFFERING) && record->regular;
+    record->direct = record->unbuffered && bypass_cache(fd);
     record->name = winposix_last_component(native.c_str());
     record->find = nullptr;
     bool told_exists = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);

@@ -73,6 +73,8 @@ struct WinposixHandle {
     bool readable;       // file: opened with GENERIC_READ
     bool writable;       // file: opened with GENERIC_WRITE
     bool regular;        // file: a regular file (reads and writes loop until done)
+    bool unbuffered;     // file: opened with FILE_FLAG_NO_BUFFERING (transfers must be aligned)
+    bool direct;         // file: its descriptor has O_DIRECT, which the file system took
     std::string name;    // file: its last component, for the hidden attribute
     WinposixFind *find;  // find: the search
 };

@@ -71,6 +71,13 @@ typedef union _LARGE_INTEGER {
     int64_t QuadPart;
 } LARGE_INTEGER, *PLARGE_INTEGER;
 
+// SetFileInformationByHandle: only setting the end of file.
+typedef enum _FILE_INFO_BY_HANDLE_CLASS { FileEndOfFileInfo = 6 } FILE_INFO_BY_HANDLE_CLASS;
+
+typedef struct _FILE_END_OF_FILE_INFO {
+    LARGE_INTEGER EndOfFile;
+} FILE_END_OF_FILE_INFO;
+
 typedef struct _WIN32_FIND_DATAA {
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;
@@ -130,6 +137,8 @@ typedef const GUID &REFCLSID;
 #define FILE_ATTRIBUTE_DEVICE 0x40
 #define FILE_ATTRIBUTE_NORMAL 0x80
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x400
+
+#define FILE_FLAG_NO_BUFFERING 0x20000000
 
 #define IO_REPARSE_TAG_SYMLINK 0xA000000Cu
 
@@ -282,6 +291,7 @@ DWORD GetFileType(HANDLE file);
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER position,
                       DWORD method);
 BOOL SetEndOfFile(HANDLE file);
+BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID info, DWORD size);
 BOOL FlushFileBuffers(HANDLE file);
 BOOL DeleteFileA(LPCSTR path);
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);

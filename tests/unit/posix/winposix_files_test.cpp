@@ -1,5 +1,6 @@
 // The POSIX layer's file calls, checked with the system's own calls.
 #include <fcntl.h>
+#include <string.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -304,6 +305,46 @@ TEST_F(WinposixFiles, PointerAndEndOfFile)
     EXPECT_EQ(13, pread(fd, head, sizeof head, 0));
     close(fd);
     EXPECT_EQ(std::string("012") + std::string(10, '\0'), std::string(head, sizeof head));
+    CloseHandle(h);
+}
+
+// A file opened unbuffered moves whole sectors from sector-aligned memory
+// at sector-aligned positions, as on Windows, whether or not the file
+// system takes O_DIRECT; its end is set without moving the position.
+TEST_F(WinposixFiles, UnbufferedTransfersAreWholeSectors)
+{
+    alignas(4096) static char sectors[3 * 4096];
+    memset(sectors, 'x', sizeof sectors);
+    HANDLE h = CreateFileA(win(path("u")).c_str(), kRW, 0, nullptr, CREATE_NEW, FILE_FLAG_NO_BUFFERING,
+                           nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    struct {
+        const char *buffer;
+        DWORD count;
+        bool ok;
+    } writes[] = {
+        {sectors, 4096, true},  {sectors + 512, 4096, false}, {sectors, 100, false},
+        {sectors, 8192, true},  {sectors, 0, true},
+    };
+    for (const auto &w : writes) {
+        DWORD done = 1;
+        SetLastError(0);
+        EXPECT_EQ(w.ok, WriteFile(h, w.buffer, w.count, &done, nullptr) != FALSE) << w.count;
+        EXPECT_EQ(w.ok ? w.count : 0, done);
+        EXPECT_EQ(w.ok ? 0u : static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError()) << w.count;
+    }
+    LARGE_INTEGER d;
+    d.QuadPart = 100;
+    EXPECT_FALSE(SetFilePointerEx(h, d, nullptr, FILE_BEGIN));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    FILE_END_OF_FILE_INFO end;
+    end.EndOfFile.QuadPart = 5000;
+    EXPECT_TRUE(SetFileInformationByHandle(h, FileEndOfFileInfo, &end, sizeof end));
+    EXPECT_EQ(std::string(5000, 'x'), read_file("u"));
+    LARGE_INTEGER at;
+    d.QuadPart = 0;
+    ASSERT_TRUE(SetFilePointerEx(h, d, &at, FILE_CURRENT));
+    EXPECT_EQ(3 * 4096, at.QuadPart);
     CloseHandle(h);
 }
 
