@@ -256,7 +256,7 @@ static unsigned next_serial(void)
 // Returns false, with nothing created, when no name fits. A name already
 // taken is passed over before the interrupt handler is told of it, so that
 // the handler never removes a file that is not ours.
-static bool create_temp(const char *path, HANDLE *handle, ErrorRecord **error)
+static bool create_temp(const char *path, DWORD flags, HANDLE *handle, ErrorRecord **error)
 {
     for (int attempt = 0; attempt < 100; attempt++) {
         char name[FS_MAX_PATH];
@@ -269,7 +269,7 @@ static bool create_temp(const char *path, HANDLE *handle, ErrorRecord **error)
         memcpy(temp_path, name, sizeof name);
         temp_active = 1;
         *error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, NULL, handle);
+                                FILE_ATTRIBUTE_NORMAL | flags, NULL, handle);
         if (*error == NULL)
             return true;
         temp_active = 0;
@@ -321,24 +321,84 @@ static ErrorRecord *check_replaceable(const char *path)
     return fs_close_named(handle, NULL, path);
 }
 
+// A large image is written past the system's cache: through the cache it
+// would take as much memory again, fresh memory that is slow to come by,
+// and be written out later all the same. Small files gain nothing by it.
+static const uint32_t kUnbufferedFrom = 4u << 20;
+
+// What an unbuffered write's buffer, length and position are multiples of:
+// the largest sector size in common use.
+static const uint32_t kSector = 4096;
+
+static bool goes_unbuffered(const unsigned char *data, uint32_t count)
+{
+    return count >= kUnbufferedFrom && reinterpret_cast<uintptr_t>(data) % kSector == 0;
+}
+
+static ErrorRecord *set_end(HANDLE handle, int64_t length, const char *path)
+{
+    FILE_END_OF_FILE_INFO end;
+    end.EndOfFile.QuadPart = length;
+    if (!SetFileInformationByHandle(handle, FileEndOfFileInfo, &end, sizeof end))
+        return err_win32_failed("SetFileInformationByHandle", path);
+    return NULL;
+}
+
+// Unbuffered, only whole sectors move: the bulk straight from the image,
+// the rest through one sector padded with zeros, and then the file is cut
+// back to its length (without moving the file position, which may only
+// stand at a sector boundary).
+static ErrorRecord *write_unbuffered(HANDLE handle, const unsigned char *data, uint32_t count,
+                                     const char *path)
+{
+    alignas(4096) static unsigned char last[kSector];
+    uint32_t bulk = count - count % kSector;
+    ErrorRecord *error =
+        err_about_file(fs_write_all(handle, data, static_cast<int32_t>(bulk)), "WriteFile", path);
+    if (error != NULL || bulk == count)
+        return error;
+    memset(last, 0, sizeof last);
+    memcpy(last, data + bulk, count - bulk);
+    error = err_about_file(fs_write_all(handle, last, kSector), "WriteFile", path);
+    return error != NULL ? error : set_end(handle, count, path);
+}
+
+static ErrorRecord *write_content(HANDLE handle, const unsigned char *data, uint32_t count,
+                                  bool unbuffered, const char *path)
+{
+    if (unbuffered)
+        return write_unbuffered(handle, data, count, path);
+    return err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", path);
+}
+
 // The new content goes to a temporary file that only we may read until it
 // takes the original's place: created sharing no reading, which on POSIX
 // also leaves it without permission for others. Just before the replace
 // the original is looked at again; if another program wrote to it
-// meanwhile, it is left as that program left it.
+// meanwhile, it is left as that program left it. A disk whose sectors are
+// larger than the unbuffered write assumes refuses it as a bad parameter:
+// the content then goes through the cache.
 static ErrorRecord *write_by_replace(Original *original, const unsigned char *data, uint32_t count,
                                      const FileInfo *info, bool *no_temp)
 {
     HANDLE handle;
     ErrorRecord *error = NULL;
+    bool unbuffered = goes_unbuffered(data, count);
     watch_interrupts();
-    if (!create_temp(original->path, &handle, &error)) {
-        *no_temp = true;
-        return NULL;
+    for (;;) {
+        if (!create_temp(original->path, unbuffered ? FILE_FLAG_NO_BUFFERING : 0, &handle, &error)) {
+            *no_temp = true;
+            return NULL;
+        }
+        if (error != NULL)
+            return error;
+        error = write_content(handle, data, count, unbuffered, temp_path);
+        if (error == NULL || error->code != ERROR_INVALID_PARAMETER || !unbuffered)
+            break;
+        fs_close_named(handle, NULL, temp_path);
+        drop_temp();
+        unbuffered = false;
     }
-    if (error != NULL)
-        return error;
-    error = err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", temp_path);
     if (error == NULL) {
         fs_set_time_handle(handle, info);
         error = flush(handle, temp_path);

@@ -70,3 +70,30 @@ TEST_F(ConvertFile, NothingToDoTouchesNothing)
         EXPECT_EQ(132537600001234567ull, test_get_mtime(path("n.txt")));
     }
 }
+
+// A large image goes to the disk past the cache, in whole sectors: a length
+// that is no multiple of one, and a last line without its end, must still
+// come out exact, with the old last-write time.
+TEST_F(ConvertFile, LargeFileOfOddLengthComesOutExact)
+{
+    const uint64_t stamp = 132537600001200000ull;  // whole 10 ms, as the record keeps it
+    for (size_t bytes : {3u << 20, 11u << 20}) {
+        std::string before, after;
+        for (size_t i = 0; before.size() < bytes; i++) {
+            std::string line(i % 71, static_cast<char>('a' + i % 26));
+            before += line + "\n";
+            after += line + "\r\n";
+        }
+        before += "tail";
+        after += "tail\r\n";
+        write_file("big.txt", before);
+        test_set_mtime(path("big.txt"), stamp);
+        std::string out;
+        ErrorRecord *error = convert_with("big.txt", look("big.txt"), &out);
+        ASSERT_EQ(nullptr, error) << error->text;
+        SCOPED_TRACE(std::to_string(after.size()));
+        EXPECT_TRUE(read_file("big.txt") == after);
+        EXPECT_EQ(stamp, test_get_mtime(path("big.txt")));
+        EXPECT_EQ(std::vector<std::string>{"big.txt"}, list_dir(""));
+    }
+}

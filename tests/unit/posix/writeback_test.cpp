@@ -112,10 +112,21 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
     }
 }
 
+// Also for a file large enough to be written unbuffered, where a refusal
+// of the unbuffered write (a bad parameter) is taken through the cache.
 TEST_F(WriteBack, EveryInjectedFailureKeepsOldOrNewWhole)
 {
-    const std::string before = "alpha\nbeta\ngamma";
-    const std::string after = "alpha\r\nbeta\r\ngamma\r\n";
+    std::string large_before, large_after;
+    for (int i = 0; large_before.size() < (5u << 20); i++) {
+        large_before += std::string(i % 97, 'q') + "\n";
+        large_after += std::string(i % 97, 'q') + "\r\n";
+    }
+    const struct {
+        std::string before, after;
+    } contents[] = {
+        {"alpha\nbeta\ngamma", "alpha\r\nbeta\r\ngamma\r\n"},
+        {large_before + "end", large_after + "end\r\n"},
+    };
     const uint64_t stamp = 132537600001234567ull;
     struct Kind {
         WinposixCall call;
@@ -125,29 +136,33 @@ TEST_F(WriteBack, EveryInjectedFailureKeepsOldOrNewWhole)
         {WINPOSIX_CALL_WRITE, "write"},   {WINPOSIX_CALL_RENAME, "rename"},
         {WINPOSIX_CALL_CLOSE, "close"},   {WINPOSIX_CALL_FLUSH, "flush"},
     };
-    const DWORD codes[] = {ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_IO_DEVICE};
-    for (const Kind &kind : kinds) {
-        int failures = 0;
-        for (int n = 1; n <= 4; n++) {
-            for (DWORD code : codes) {
-                write_file("f.txt", before);
-                test_set_mtime(path("f.txt"), stamp);
-                winposix_fail_nth(kind.call, n, code);
-                ErrorRecord *error = convert("f.txt");
-                winposix_fail_reset();
-                std::string where = std::string(kind.name) + " #" + std::to_string(n);
-                if (error != NULL) {
-                    failures++;
-                    EXPECT_EQ(static_cast<int32_t>(code), error->code) << where << ": " << error->text;
-                    EXPECT_EQ(before, read_file("f.txt")) << where;
-                    EXPECT_EQ(stamp, test_get_mtime(path("f.txt"))) << where;
-                } else {
-                    EXPECT_EQ(after, read_file("f.txt")) << where;
+    const DWORD codes[] = {ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_IO_DEVICE, ERROR_INVALID_PARAMETER};
+    for (const auto &content : contents) {
+        const std::string &before = content.before;
+        for (const Kind &kind : kinds) {
+            int failures = 0;
+            for (int n = 1; n <= 4; n++) {
+                for (DWORD code : codes) {
+                    write_file("f.txt", before);
+                    test_set_mtime(path("f.txt"), stamp);
+                    winposix_fail_nth(kind.call, n, code);
+                    ErrorRecord *error = convert("f.txt");
+                    winposix_fail_reset();
+                    std::string where = std::string(kind.name) + " #" + std::to_string(n) + " of " +
+                                        std::to_string(before.size()) + " bytes";
+                    if (error != NULL) {
+                        failures++;
+                        EXPECT_EQ(static_cast<int32_t>(code), error->code) << where << ": " << error->text;
+                        EXPECT_TRUE(before == read_file("f.txt")) << where;
+                        EXPECT_EQ(stamp, test_get_mtime(path("f.txt"))) << where;
+                    } else {
+                        EXPECT_TRUE(content.after == read_file("f.txt")) << where;
+                    }
+                    EXPECT_EQ(std::vector<std::string>{"f.txt"}, list_dir("")) << where;
                 }
-                EXPECT_EQ(std::vector<std::string>{"f.txt"}, list_dir("")) << where;
             }
+            EXPECT_GT(failures, 0) << kind.name;
         }
-        EXPECT_GT(failures, 0) << kind.name;
     }
 }
 
