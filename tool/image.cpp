@@ -73,7 +73,10 @@ bool image_grow(Image *image, size_t size)
         if (size > image->reserved)
             return move_to_larger(image, size);
         if (size > image->used) {
-            if (VirtualAlloc(image->data, size, MEM_COMMIT, PAGE_READWRITE) == NULL)
+            // Only the new part: committing asks the system to make every
+            // page of the range ready, and the old part is ready already.
+            if (VirtualAlloc(image->data + image->used, size - image->used, MEM_COMMIT, PAGE_READWRITE) ==
+                NULL)
                 return false;
             image->used = size;
         }
