@@ -55,6 +55,8 @@ for run in $(seq "$runs"); do
   measure unix2dos unix2dos -q "$work/target.txt"
   cmp -s "$work/target.txt" "$work/dravick.out" || { echo "dravick and unix2dos differ" >&2; exit 1; }
   measure floor sh -c 'dd if="$1" of="$1.new" bs=1M status=none && mv "$1.new" "$1"' floor "$work/target.txt"
+  # The same with the copy flushed before the mv, as dravick flushes its own.
+  measure flushed sh -c 'dd if="$1" of="$1.new" bs=1M conv=fdatasync status=none && mv "$1.new" "$1"' floor "$work/target.txt"
   # A file that needs no change, against reading it once.
   cp "$work/dravick.out" "$work/converted.txt"
   sync
@@ -70,20 +72,22 @@ spread() { echo "$(median "$1") $(sort -n "$work/$1.runs" | awk 'NR == 1 { a = $
 
 rss=$(peak dravick)
 {
-  for name in dravick unix2dos floor nochange read; do echo "$name $(spread $name)"; done
+  for name in dravick unix2dos floor flushed nochange read; do echo "$name $(spread $name)"; done
 } | awk -v rss="$rss" -v result="$(stat -c %s "$work/dravick.out")" -v mib="$size_mib" -v runs="$runs" '
   { med[$1] = $2; lo[$1] = $3; hi[$1] = $4 }
   END {
     printf "%d MiB, LF line ends, %d runs: median (fastest - slowest)\n", mib, runs
     label["dravick"] = "dravick"; label["unix2dos"] = "unix2dos"; label["floor"] = "floor (dd + mv)"
+    label["flushed"] = "dd, fdatasync, mv"
     label["nochange"] = "dravick, no change"; label["read"] = "reading it once"
-    split("dravick unix2dos floor nochange read", order, " ")
-    for (i = 1; i <= 5; i++) {
+    split("dravick unix2dos floor flushed nochange read", order, " ")
+    for (i = 1; i <= 6; i++) {
       n = order[i]
       printf "  %-20s %7.3f s  (%.3f - %.3f)\n", label[n], med[n] / 1e6, lo[n] / 1e6, hi[n] / 1e6
     }
     printf "  dravick / floor, median   %6.2f x   (goal <= 2)\n", med["dravick"] / med["floor"]
     printf "  dravick slowest / floor   %6.2f x   (goal <= 3)\n", hi["dravick"] / med["floor"]
+    printf "  dravick / flushed floor   %6.2f x\n", med["dravick"] / med["flushed"]
     printf "  unix2dos / dravick        %6.2f x\n", med["unix2dos"] / med["dravick"]
     printf "  dravick peak RSS      %8.1f MiB = %.3f x the result (goal <= 1.15)\n", rss / 1024, rss * 1024 / result
   }'
