@@ -351,7 +351,7 @@ static ErrorRecord *set_end(HANDLE handle, int64_t length, const char *path)
 static ErrorRecord *write_unbuffered(HANDLE handle, const unsigned char *data, uint32_t count,
                                      const char *path)
 {
-    alignas(4096) static unsigned char last[kSector];
+    alignas(4096) unsigned char last[kSector];
     uint32_t bulk = count - count % kSector;
     ErrorRecord *error =
         err_about_file(fs_write_all(handle, data, static_cast<int32_t>(bulk)), "WriteFile", path);
