@@ -179,13 +179,16 @@ static ErrorRecord *flush(HANDLE handle, const char *path)
     return NULL;
 }
 
+static ErrorRecord *write_all(HANDLE handle, const unsigned char *data, uint32_t count, const char *path)
+{
+    return err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", path);
+}
+
 static ErrorRecord *write_at(HANDLE handle, int64_t offset, const unsigned char *data, uint32_t count,
                              const char *path)
 {
     ErrorRecord *error = seek_to(handle, offset, path);
-    if (error == NULL)
-        error = err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", path);
-    return error;
+    return error != NULL ? error : write_all(handle, data, count, path);
 }
 
 // The in-place rewrite. The file only grows, so the bytes past its old end
@@ -353,22 +356,13 @@ static ErrorRecord *write_unbuffered(HANDLE handle, const unsigned char *data, u
 {
     alignas(4096) unsigned char last[kSector];
     uint32_t bulk = count - count % kSector;
-    ErrorRecord *error =
-        err_about_file(fs_write_all(handle, data, static_cast<int32_t>(bulk)), "WriteFile", path);
+    ErrorRecord *error = write_all(handle, data, bulk, path);
     if (error != NULL || bulk == count)
         return error;
     memset(last, 0, sizeof last);
     memcpy(last, data + bulk, count - bulk);
-    error = err_about_file(fs_write_all(handle, last, kSector), "WriteFile", path);
+    error = write_all(handle, last, kSector, path);
     return error != NULL ? error : set_end(handle, count, path);
-}
-
-static ErrorRecord *write_content(HANDLE handle, const unsigned char *data, uint32_t count,
-                                  bool unbuffered, const char *path)
-{
-    if (unbuffered)
-        return write_unbuffered(handle, data, count, path);
-    return err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", path);
 }
 
 // The new content goes to a temporary file that only we may read until it
@@ -392,7 +386,8 @@ static ErrorRecord *write_by_replace(Original *original, const unsigned char *da
         }
         if (error != NULL)
             return error;
-        error = write_content(handle, data, count, unbuffered, temp_path);
+        error = unbuffered ? write_unbuffered(handle, data, count, temp_path)
+                           : write_all(handle, data, count, temp_path);
         if (error == NULL || error->code != ERROR_INVALID_PARAMETER || !unbuffered)
             break;
         fs_close_named(handle, NULL, temp_path);

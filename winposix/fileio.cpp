@@ -29,8 +29,10 @@ static bool aligned(const WinposixHandle *record, const void *buffer, DWORD coun
 // through the cache instead.
 static bool stop_bypassing(WinposixHandle *record)
 {
+    if (!record->direct)
+        return false;
     int flags = fcntl(record->fd, F_GETFL);
-    if (!record->direct || flags < 0 || fcntl(record->fd, F_SETFL, flags & ~O_DIRECT) != 0)
+    if (flags < 0 || fcntl(record->fd, F_SETFL, flags & ~O_DIRECT) != 0)
         return false;
     record->direct = false;
     return true;
@@ -147,7 +149,7 @@ BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER positi
                : method == FILE_END   ? SEEK_END : -1;
     if (whence < 0)
         return winposix_fail(ERROR_INVALID_PARAMETER);
-    off_t was = lseek(record->fd, 0, SEEK_CUR);
+    off_t was = record->unbuffered ? lseek(record->fd, 0, SEEK_CUR) : 0;
     off_t at = lseek(record->fd, static_cast<off_t>(distance.QuadPart), whence);
     if (at < 0)
         return winposix_fail(errno == EINVAL ? ERROR_NEGATIVE_SEEK
