@@ -1,5 +1,5 @@
-// Both passes look for line breaks eight bytes at a time and treat the runs
-// between them as blocks. The rewrite goes from the end of the image to its
+// Both passes look for line breaks sixteen bytes at a time and treat the
+// runs between them as blocks. The rewrite goes from the end of the image to its
 // start: every output position is at or after the position of the bytes it
 // comes from, so the bytes can be moved up and rewritten in one pass, and
 // the writer never overtakes what is still to be read.
@@ -7,28 +7,41 @@
 
 #include <string.h>
 
+// The scanning code is written once and inlined into each entry point. A
+// target whose baseline has no vector unit (32-bit x86 before SSE2) gets it
+// twice: once for SSE2, taken when the processor has it, and once plain.
+#if defined(__i386__) && !defined(__SSE2__)
+#define LINEENDS_SSE2_AT_RUN_TIME 1
+#endif
+#define KERNEL static inline __attribute__((always_inline))
+
 static const unsigned char CR = 13;
 static const unsigned char LF = 10;
 
-static bool is_break(unsigned char c) { return c == CR || c == LF; }
+KERNEL bool is_break(unsigned char c) { return c == CR || c == LF; }
 
 // Sixteen bytes compared at once; the compiler maps this onto the target's
 // vector instructions where it has them.
 typedef unsigned char Chunk __attribute__((vector_size(16)));
 enum { kChunk = 16 };
 
-// For sixteen bytes at p, two words in which each byte is 0xFF where the
-// byte at p is CR or LF, and 0 elsewhere: bytes 0..7 in `low`, 8..15 in `high`.
-static void break_marks(const unsigned char *p, uint64_t *low, uint64_t *high)
+// The sixteen lanes of a compare's result (0xFF where it held, 0 elsewhere)
+// as two words: lanes 0..7 in `low`, 8..15 in `high`.
+KERNEL void mark_words(Chunk marks, uint64_t *low, uint64_t *high)
 {
-    Chunk bytes;
-    memcpy(&bytes, p, sizeof bytes);
-    Chunk marks = (Chunk)((bytes == LF) | (bytes == CR));
     memcpy(low, &marks, 8);
     memcpy(high, reinterpret_cast<const unsigned char *>(&marks) + 8, 8);
 }
 
-static bool little_endian(void)
+// The marks of the sixteen bytes at p that are CR or LF.
+KERNEL void break_marks(const unsigned char *p, uint64_t *low, uint64_t *high)
+{
+    Chunk bytes;
+    memcpy(&bytes, p, sizeof bytes);
+    mark_words((Chunk)((bytes == LF) | (bytes == CR)), low, high);
+}
+
+KERNEL bool little_endian(void)
 {
     const uint16_t probe = 1;
     unsigned char first;
@@ -38,18 +51,18 @@ static bool little_endian(void)
 
 // The index in memory order of the first and of the last byte marked in a
 // nonzero word of marks.
-static int first_marked(uint64_t marks)
+KERNEL int first_marked(uint64_t marks)
 {
     return little_endian() ? __builtin_ctzll(marks) >> 3 : __builtin_clzll(marks) >> 3;
 }
 
-static int last_marked(uint64_t marks)
+KERNEL int last_marked(uint64_t marks)
 {
     return little_endian() ? 7 - (__builtin_clzll(marks) >> 3) : 7 - (__builtin_ctzll(marks) >> 3);
 }
 
 // The first CR or LF in [p, end), or end.
-static const unsigned char *find_break(const unsigned char *p, const unsigned char *end)
+KERNEL const unsigned char *find_break(const unsigned char *p, const unsigned char *end)
 {
     while (end - p >= kChunk) {
         uint64_t low, high;
@@ -66,7 +79,7 @@ static const unsigned char *find_break(const unsigned char *p, const unsigned ch
 }
 
 // One past the last CR or LF in [start, p), or start.
-static unsigned char *find_break_back(unsigned char *start, unsigned char *p)
+KERNEL unsigned char *find_break_back(unsigned char *start, unsigned char *p)
 {
     while (p - start >= kChunk) {
         uint64_t low, high;
@@ -83,7 +96,7 @@ static unsigned char *find_break_back(unsigned char *start, unsigned char *p)
 }
 
 // The sum of the sixteen lanes.
-static int64_t lane_sum(Chunk lanes)
+KERNEL int64_t lane_sum(Chunk lanes)
 {
     unsigned char bytes[kChunk];
     memcpy(bytes, &lanes, sizeof bytes);
@@ -96,7 +109,7 @@ static int64_t lane_sum(Chunk lanes)
 // Skips the chunks from p on that hold no CR and are not followed by one:
 // every LF in them is a lone LF, which grows by one. Such text, the usual
 // kind, is counted without looking at single line breaks.
-static const unsigned char *skip_lone_lf_chunks(const unsigned char *p, const unsigned char *end,
+KERNEL const unsigned char *skip_lone_lf_chunks(const unsigned char *p, const unsigned char *end,
                                                 int64_t *growth)
 {
     Chunk counts = {};
@@ -105,9 +118,7 @@ static const unsigned char *skip_lone_lf_chunks(const unsigned char *p, const un
         Chunk bytes;
         memcpy(&bytes, p, sizeof bytes);
         uint64_t low, high;
-        Chunk cr = (Chunk)(bytes == CR);
-        memcpy(&low, &cr, 8);
-        memcpy(&high, reinterpret_cast<const unsigned char *>(&cr) + 8, 8);
+        mark_words((Chunk)(bytes == CR), &low, &high);
         if ((low | high) != 0)
             break;
         counts -= (Chunk)(bytes == LF);  // a match is all ones: minus one adds one
@@ -123,9 +134,9 @@ static const unsigned char *skip_lone_lf_chunks(const unsigned char *p, const un
 }
 
 // A CR LF or LF CR pair starts at p: p[0] is a break and p[1] the other one.
-static bool pair_at(const unsigned char *p) { return (p[0] ^ p[1]) == (CR ^ LF); }
+KERNEL bool pair_at(const unsigned char *p) { return (p[0] ^ p[1]) == (CR ^ LF); }
 
-int64_t lineends_growth(const unsigned char *data, size_t size)
+KERNEL int64_t growth_of(const unsigned char *data, size_t size)
 {
     const unsigned char *p = data;
     const unsigned char *end = data + size;
@@ -161,7 +172,7 @@ int64_t lineends_growth(const unsigned char *data, size_t size)
 
 // The start of the run of alternating breaks that ends just before p
 // (p[-1] is a break). Pairs are taken from the start of such a run.
-static unsigned char *alternating_start(unsigned char *start, unsigned char *p)
+KERNEL unsigned char *alternating_start(unsigned char *start, unsigned char *p)
 {
     unsigned char *a = p - 1;
     while (a > start && is_break(a[-1]) && a[-1] != a[0])
@@ -171,7 +182,7 @@ static unsigned char *alternating_start(unsigned char *start, unsigned char *p)
 
 // Writes the steps of the alternating run [a, src) backwards, ending at dst;
 // returns the new start of the output.
-static unsigned char *rewrite_breaks(unsigned char *a, unsigned char *src, unsigned char *dst)
+KERNEL unsigned char *rewrite_breaks(unsigned char *a, unsigned char *src, unsigned char *dst)
 {
     if ((src - a) % 2 != 0) {
         unsigned char last = *--src;
@@ -192,7 +203,7 @@ static unsigned char *rewrite_breaks(unsigned char *a, unsigned char *src, unsig
 
 // Whether the image ends with a single byte other than LF: a CR LF is then
 // to be appended.
-static bool ends_in_byte(unsigned char *buffer, size_t size)
+KERNEL bool ends_in_byte(unsigned char *buffer, size_t size)
 {
     if (size == 0)
         return false;
@@ -203,7 +214,7 @@ static bool ends_in_byte(unsigned char *buffer, size_t size)
     return (end - a) % 2 != 0 && end[-1] == CR;
 }
 
-void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth)
+KERNEL void rewrite(unsigned char *buffer, size_t size, size_t growth)
 {
     unsigned char *src = buffer + size;
     unsigned char *dst = buffer + size + growth;
@@ -235,3 +246,42 @@ void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth)
         src = a;
     }
 }
+
+#ifdef LINEENDS_SSE2_AT_RUN_TIME
+__attribute__((target("sse2"))) static int64_t growth_sse2(const unsigned char *data, size_t size)
+{
+    return growth_of(data, size);
+}
+
+__attribute__((target("sse2"))) static void rewrite_sse2(unsigned char *buffer, size_t size, size_t growth)
+{
+    rewrite(buffer, size, growth);
+}
+
+static bool has_sse2(void)
+{
+    static int known = -1;
+    if (known < 0) {
+        __builtin_cpu_init();
+        known = __builtin_cpu_supports("sse2") ? 1 : 0;
+    }
+    return known == 1;
+}
+
+int64_t lineends_growth(const unsigned char *data, size_t size)
+{
+    return has_sse2() ? growth_sse2(data, size) : growth_of(data, size);
+}
+
+void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth)
+{
+    if (has_sse2())
+        rewrite_sse2(buffer, size, growth);
+    else
+        rewrite(buffer, size, growth);
+}
+#else
+int64_t lineends_growth(const unsigned char *data, size_t size) { return growth_of(data, size); }
+
+void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth) { rewrite(buffer, size, growth); }
+#endif

@@ -312,7 +312,8 @@ DWORD GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags
 
 // Address space and memory: MEM_RESERVE takes address space only,
 // MEM_COMMIT makes (part of) a reservation usable, both together do both.
-// Large committed ranges ask the kernel for huge pages. VirtualFree releases
+// A large committed range is filled with small pages at once, as its caller
+// is about to write all of it. VirtualFree releases
 // a whole reservation (MEM_RELEASE with size 0) and nothing else.
 LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect);
 BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD type);
