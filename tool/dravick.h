@@ -12,7 +12,7 @@
 struct RunState {
     bool check;   // --check
     int changes;  // change lines printed
-    int errors;   // error texts printed
+    int errors;   // error texts and usage lines printed
 };
 extern RunState run_state;
 
