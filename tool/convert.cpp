@@ -4,6 +4,7 @@
 
 #include "dravick.h"
 #include "image.h"
+#include "interrupts.h"
 #include "lineends.h"
 
 static const int64_t kSizeLimit = 0x7FFFFFFF;  // a file image must stay below 2 GiB
@@ -71,5 +72,6 @@ ErrorRecord *convert_file(const char *source, const char *destination, const Fil
     // Announced only once it is true: a file left as it was is not counted.
     if (error == NULL)
         report_change(source, growth);
+    interrupts_release();
     return error;
 }

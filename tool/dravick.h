@@ -12,14 +12,26 @@
 struct RunState {
     bool check;   // --check
     int changes;  // change lines printed
-    int errors;   // error texts printed
+    int errors;   // error texts and usage lines printed
 };
 extern RunState run_state;
 
 // Prints the change line for a file, or the text of an error (nothing for
-// null), on standard output, and counts it.
+// null), on standard output, and counts it. The line is written out at
+// once; control bytes in names show as '?'.
 void report_change(const char *path, int64_t growth);
 void report_error(const ErrorRecord *error);
+
+// "PATH: why" on standard error, for an entry the walk passes by; not an
+// error.
+void report_notice(const char *path, const char *why);
+
+// The usage line on standard error; counted as an error.
+void report_usage(const char *usage);
+
+// The exit status for what was printed: 2 after an error text or the usage
+// line, in a check run 1 when a file would change, else 0.
+int report_status(void);
 
 // Normalises the line endings of one file to CR LF in place. `info` is the
 // caller's look at the file (its size and last-write time). Prints the
@@ -33,7 +45,9 @@ ErrorRecord *convert_file(const char *source, const char *destination, const Fil
 // every moment the path holds the whole old or the whole new content; on
 // failure the old content is left as it was. In a check run it only looks
 // at the file, returning the refusal a rewrite would meet where that can
-// be known without writing; `data` is not read then.
+// be known without writing; `data` is not read then. Interrupts are held
+// (interrupts.h) from the moment the original is replaced or rewritten on:
+// the caller releases them once the file's line is printed.
 ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_t count,
                             const FileInfo *info);
 

@@ -43,17 +43,6 @@ static void print_help(void)
     printf("  dravick --version     print the version\r\n");
 }
 
-// A conversion ends with 0 whatever it printed; a check run's status
-// answers its question, an error first.
-static int exit_status(void)
-{
-    if (!run_state.check)
-        return 0;
-    if (run_state.errors > 0)
-        return 2;
-    return run_state.changes > 0 ? 1 : 0;
-}
-
 // The flags are these exact words, and only in the first argument; "--"
 // right before the path ends them, so that any name can be given.
 int main(int argc, char **argv)
@@ -74,9 +63,9 @@ int main(int argc, char **argv)
     if (argc == first + 2 && strcmp(argv[first], "--") == 0)
         first++;
     if (argc != first + 1) {
-        fprintf(stderr, "%s", kUsage);
-        return run_state.check ? 2 : 0;
+        report_usage(kUsage);
+        return report_status();
     }
     report_error(run(argv[first]));
-    return exit_status();
+    return report_status();
 }

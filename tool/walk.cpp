@@ -44,7 +44,7 @@ static bool passed_by(const char *path, const FileInfo *entry)
         return false;
     if (entry->kind == FS_KIND_DIR || fs_ext_cmp(entry->name, "txt") == 0 ||
         fs_ext_cmp(entry->name, "csc") == 0)
-        fprintf(stderr, "%s: %s\r\n", path, why);
+        report_notice(path, why);
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <atomic>
 
 #include "dravick.h"
+#include "interrupts.h"
 
 // The temporary file being written, removed by the interrupt handler. The
 // flag is raised before the file is created, so that an interrupt that
@@ -407,6 +408,7 @@ static ErrorRecord *write_by_replace(Original *original, const unsigned char *da
         drop_temp();
         return error;
     }
+    interrupts_hold();
     return replace_original(original->path);
 }
 
@@ -438,5 +440,6 @@ ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_
     }
     if ((error = let_go(&original, NULL)) != NULL)
         return error;
+    interrupts_hold();
     return write_in_place(&original, data, count, info);
 }

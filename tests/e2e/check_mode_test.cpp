@@ -57,7 +57,7 @@ TEST_F(CheckRun, PredictsTheConversionAndChangesNothing)
     EXPECT_EQ(4u, o.kept.size());
 
     run_tool_unreadable({dir()}, &out, &err, &status);
-    EXPECT_EQ(0, status);
+    EXPECT_EQ(2, status);
     EXPECT_EQ(check_out, out);
     EXPECT_EQ(std::vector<std::string>{"good/change.txt"}, outcome().converted);
     run_tool({"--check", walked("good")}, &out, &err, &status);

@@ -14,7 +14,7 @@ TEST_F(CommandLine, WrongArgumentCountGivesUsageOnly)
         run_tool(args, &out, &err, &status);
         EXPECT_EQ(printed_line("Syntax: dravick [path]"), err) << args.size();
         EXPECT_EQ("", out) << args.size();
-        EXPECT_EQ(0, status) << args.size();
+        EXPECT_EQ(2, status) << args.size();
     }
 }
 
@@ -23,7 +23,7 @@ TEST_F(CommandLine, MissingPathPrintsOneErrorLine)
     std::string out, err;
     int status = -1;
     run_tool({path("no-such-dir")}, &out, &err, &status);
-    EXPECT_EQ(0, status);
+    EXPECT_EQ(2, status);
     EXPECT_EQ("", err);
     ASSERT_EQ(1, count_errors(out)) << out;
     EXPECT_NE(std::string::npos, out.find("FindFirstFile")) << out;
@@ -39,7 +39,7 @@ TEST_F(CommandLine, OverlongArgumentIsRefused)
         std::string out, err;
         int status = -1;
         run_tool({std::string(length, 'x')}, &out, &err, &status);
-        EXPECT_EQ(0, status) << length;
+        EXPECT_EQ(2, status) << length;
         EXPECT_EQ("", err) << length;
         EXPECT_EQ(1, count_errors(out)) << out;
         EXPECT_LT(out.size(), 260u) << out;
@@ -68,7 +68,7 @@ TEST_F(CommandLine, WildcardArgumentFailsToOpen)
     std::string out, err;
     int status = -1;
     run_tool({path("*.txt")}, &out, &err, &status);
-    EXPECT_EQ(0, status);
+    EXPECT_EQ(2, status);
     EXPECT_EQ(1, count_errors(out)) << out;
     EXPECT_NE(std::string::npos, out.find("CreateFile")) << out;
     EXPECT_EQ("a\n", read_file("a.txt"));
@@ -98,8 +98,8 @@ TEST_F(CommandLine, FlagsAndTheirTexts)
         {{"--version"}, printed_line("dravick " DRAVICK_VERSION), "", 0},
         {{"--check"}, "", usage, 2},
         {{"--check", "--help", "x"}, "", usage, 2},
-        {{"--help", "--version"}, "", usage, 0},
-        {{"--", "--help", "x"}, "", usage, 0},
+        {{"--help", "--version"}, "", usage, 2},
+        {{"--", "--help", "x"}, "", usage, 2},
         {{"--HELP"}, "", "", 0},
         {{"--check", "--check"}, change_line("--check", 1), "", 1},
         {{"--check", "--", "--version"}, change_line("--version", 1), "", 1},

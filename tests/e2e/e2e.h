@@ -16,26 +16,6 @@ inline void run_tool(const std::vector<std::string> &args, std::string *out, std
     ASSERT_TRUE(run_program(DRAVICK_EXE, args, out, err, status)) << DRAVICK_EXE;
 }
 
-// The change line for a file as the tool prints it on this target.
-// Runs the tool, which must end with status 0 and, unless told otherwise,
-// print nothing on its standard error; returns its standard output.
-inline std::string run_tool_ok(const std::string &argument, bool quiet_stderr = true)
-{
-    std::string out, err;
-    int status = -1;
-    run_tool({argument}, &out, &err, &status);
-    EXPECT_EQ(0, status) << out << err;
-    if (quiet_stderr) {
-        EXPECT_EQ("", err);
-    }
-    return out;
-}
-
-inline std::string change_line(const std::string &path, long long growth)
-{
-    return printed_line(path + " change in size " + std::to_string(growth));
-}
-
 // How many error texts the output holds: each ends with the failed
 // operation's name and a code, "(CreateFile) (5)". A system message may
 // itself span two lines.
@@ -44,6 +24,35 @@ inline int count_errors(const std::string &out)
     static const std::regex suffix("\\([A-Za-z_]+\\) \\(-?[0-9]+\\)");
     return static_cast<int>(std::distance(std::sregex_iterator(out.begin(), out.end(), suffix),
                                           std::sregex_iterator()));
+}
+
+// The exit status a conversion ends with when it printed `out`: 2 once it
+// printed an error text, else 0.
+inline int status_for(const std::string &out)
+{
+    return count_errors(out) > 0 ? 2 : 0;
+}
+
+// Runs the tool, which must end normally, with the status that says
+// whether it printed an error text (2) or not (0), and, unless told
+// otherwise, print nothing on its standard error; returns its standard
+// output.
+inline std::string run_tool_ok(const std::string &argument, bool quiet_stderr = true)
+{
+    std::string out, err;
+    int status = -1;
+    run_tool({argument}, &out, &err, &status);
+    EXPECT_EQ(status_for(out), status) << out << err;
+    if (quiet_stderr) {
+        EXPECT_EQ("", err);
+    }
+    return out;
+}
+
+// The change line for a file as the tool prints it on this target.
+inline std::string change_line(const std::string &path, long long growth)
+{
+    return printed_line(path + " change in size " + std::to_string(growth));
 }
 
 // The tool's own error code for a file whose size changed since the walk's

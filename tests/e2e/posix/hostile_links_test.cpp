@@ -17,7 +17,7 @@ protected:
     {
         int status = -1;
         ASSERT_TRUE(run_program("/usr/bin/timeout", {"20", DRAVICK_EXE, argument}, out, err, &status));
-        EXPECT_EQ(0, status) << "124: the tool blocked";
+        EXPECT_EQ(status_for(*out), status) << "124: the tool blocked";
     }
 };
 

@@ -72,7 +72,7 @@ TEST_F(InjectedFaults, ShippedToolReadsNoFaultList)
     std::string out, err;
     int status = -1;
     run_with_faults("write:1:112,create:1:5,find-next:1:5", dir(), &out, &err, &status, true);
-    EXPECT_EQ(0, status);
+    EXPECT_EQ(status_for(out), status);
     EXPECT_EQ("", err);
     EXPECT_EQ(0u, error_lines(out).size()) << out;
     TreeOutcome o = outcome();
@@ -96,7 +96,7 @@ TEST_F(InjectedFaults, EveryFailingCallKeepsOldOrNewAndIsReported)
                 std::string out, err;
                 int status = -1;
                 run_with_faults(faults, dir(), &out, &err, &status);
-                EXPECT_EQ(0, status) << err;
+                EXPECT_EQ(status_for(out), status) << err;
                 EXPECT_EQ("", err);
 
                 TreeOutcome o = outcome();
