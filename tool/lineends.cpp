@@ -125,7 +125,10 @@ static const unsigned char *skip_lone_lf_chunks(const unsigned char *p, const un
 // A CR LF or LF CR pair starts at p: p[0] is a break and p[1] the other one.
 static bool pair_at(const unsigned char *p) { return (p[0] ^ p[1]) == (CR ^ LF); }
 
-int64_t lineends_growth(const unsigned char *data, size_t size)
+// The growth of the steps in [data, data + size), without the CR LF that
+// follows a last single byte; whether the last step is such a byte goes to
+// `last_is_byte`.
+static int64_t step_growth(const unsigned char *data, size_t size, bool *last_is_byte)
 {
     const unsigned char *p = data;
     const unsigned char *end = data + size;
@@ -154,9 +157,21 @@ int64_t lineends_growth(const unsigned char *data, size_t size)
             p = q + 1;
         }
     }
-    if (ends_in_byte)
-        growth += 2;
+    *last_is_byte = ends_in_byte;
     return growth;
+}
+
+int64_t lineends_growth(const unsigned char *data, size_t size)
+{
+    bool last_is_byte;
+    int64_t growth = step_growth(data, size, &last_is_byte);
+    return last_is_byte ? growth + 2 : growth;
+}
+
+int64_t lineends_growth_part(const unsigned char *data, size_t size)
+{
+    bool last_is_byte;
+    return step_growth(data, size, &last_is_byte);
 }
 
 // The start of the run of alternating breaks that ends just before p
@@ -203,11 +218,20 @@ static bool ends_in_byte(unsigned char *buffer, size_t size)
     return (end - a) % 2 != 0 && end[-1] == CR;
 }
 
-void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth)
+size_t lineends_part_end(const unsigned char *data, size_t size)
+{
+    if (size == 0 || !is_break(data[size - 1]))
+        return size;
+    unsigned char *end = const_cast<unsigned char *>(data) + size;
+    unsigned char *a = alternating_start(const_cast<unsigned char *>(data), end);
+    return (end - a) % 2 != 0 ? size - 1 : size;
+}
+
+static void rewrite(unsigned char *buffer, size_t size, size_t growth, bool whole_file)
 {
     unsigned char *src = buffer + size;
     unsigned char *dst = buffer + size + growth;
-    if (ends_in_byte(buffer, size)) {
+    if (whole_file && ends_in_byte(buffer, size)) {
         *--dst = LF;
         *--dst = CR;
     }
@@ -234,4 +258,14 @@ void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth)
         rewrite_breaks(a, src, src);
         src = a;
     }
+}
+
+void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth)
+{
+    rewrite(buffer, size, growth, true);
+}
+
+void lineends_rewrite_part(unsigned char *buffer, size_t size, size_t growth)
+{
+    rewrite(buffer, size, growth, false);
 }
