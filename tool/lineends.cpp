@@ -125,11 +125,118 @@ static const unsigned char *skip_lone_lf_chunks(const unsigned char *p, const un
 // A CR LF or LF CR pair starts at p: p[0] is a break and p[1] the other one.
 static bool pair_at(const unsigned char *p) { return (p[0] ^ p[1]) == (CR ^ LF); }
 
+// The bits of a 16-byte compare's result, byte i to bit i (little-endian
+// targets only, see mask_growth).
+static uint64_t chunk_bits(Chunk marks)
+{
+#if defined(__SSE2__)
+    typedef char Signed __attribute__((vector_size(16)));
+    return static_cast<uint16_t>(__builtin_ia32_pmovmskb128(reinterpret_cast<Signed>(marks)));
+#else
+    uint64_t low, high;
+    memcpy(&low, &marks, 8);
+    memcpy(&high, reinterpret_cast<const unsigned char *>(&marks) + 8, 8);
+    const uint64_t top = 0x8080808080808080ull, gather = 0x0002040810204081ull;
+    return ((low & top) * gather >> 56) | ((high & top) * gather >> 56) << 8;
+#endif
+}
+
+// Bit i set where byte i of the 64 at p is LF, and where it is CR.
+static inline void block_bits(const unsigned char *p, uint64_t *lf, uint64_t *cr)
+{
+    *lf = *cr = 0;
+    for (int i = 0; i < 4; i++) {
+        Chunk bytes;
+        memcpy(&bytes, p + i * kChunk, sizeof bytes);
+        *lf |= chunk_bits((Chunk)(bytes == LF)) << (i * kChunk);
+        *cr |= chunk_bits((Chunk)(bytes == CR)) << (i * kChunk);
+    }
+}
+
+// The number of bits set, without the library call a target without a
+// population count instruction makes of the builtin.
+static inline int bits_set(uint64_t x)
+{
+    x = x - ((x >> 1) & 0x5555555555555555ull);
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<int>((x * 0x0101010101010101ull) >> 56);
+}
+
+// What one block of 64 bytes hands to the next.
+struct BlockCarry {
+    uint64_t lf, cr;  // bit 0: the previous block's last byte was LF, CR
+    uint64_t odd;     // 1: that byte continued a run of alternating breaks
+                      // for the odd-numbered time
+};
+
+// The growth of lone LFs in one block whose next byte is `next`. In a run
+// of alternating line breaks the pairs are taken from its start, so a run
+// leaves a lone LF exactly when it ends with LF and is of odd length. Every
+// LF not followed by CR ends a run; of those, the runs of even length are
+// taken back off: the ones whose continuations (each break after the
+// first) are odd in number, which the carry of an addition finds for all
+// runs at once, as for runs of escape characters in a string.
+static inline int64_t block_growth(uint64_t lf, uint64_t cr, unsigned char next, BlockCarry *carry)
+{
+    const uint64_t even_bits = 0x5555555555555555ull;
+    uint64_t cr_next = (cr >> 1) | (static_cast<uint64_t>(next == CR) << 63);
+    uint64_t lf_before = (lf << 1) | carry->lf;
+    uint64_t cr_before = (cr << 1) | carry->cr;
+    uint64_t d = (lf & cr_before) | (cr & lf_before);  // continues a run
+    uint64_t starts = d & ~(d << 1);
+    uint64_t even_start_mask = even_bits ^ carry->odd;
+    uint64_t even_starts = starts & even_start_mask;
+    uint64_t odd_starts = starts & ~even_start_mask;
+    uint64_t even_carries = d + even_starts;
+    uint64_t odd_carries = d + odd_starts;
+    bool odd_past_end = odd_carries < d;
+    odd_carries |= carry->odd;
+    // The bit after each odd number of continuations.
+    uint64_t odd_ends = (even_carries & ~d & ~even_bits) | (odd_carries & ~d & even_bits);
+    // A bit 0 there ends a run at the previous block's last byte.
+    int64_t even_runs_ending_lf = bits_set((odd_ends >> 1) & lf) + (odd_ends & carry->lf & 1);
+    int64_t growth = bits_set(lf & ~cr_next) - even_runs_ending_lf;
+    carry->lf = lf >> 63;
+    carry->cr = cr >> 63;
+    carry->odd = odd_past_end ? 1 : 0;
+    return growth;
+}
+
+// The growth of lone LFs in [data, data + size), 64 bytes at a time; the
+// last block is read from a copy padded with bytes that are not breaks,
+// and is read even when empty: a run that reaches the end of the one before
+// is taken back there.
+static int64_t mask_growth(const unsigned char *data, size_t size)
+{
+    BlockCarry carry = {0, 0, 0};
+    int64_t growth = 0;
+    const unsigned char *p = data;
+    const unsigned char *end = data + size;
+    uint64_t lf, cr;
+    while (end - p >= 64) {
+        block_bits(p, &lf, &cr);
+        growth += block_growth(lf, cr, end - p > 64 ? p[64] : 0, &carry);
+        p += 64;
+    }
+    unsigned char last[64] = {0};
+    if (end > p)
+        memcpy(last, p, static_cast<size_t>(end - p));
+    block_bits(last, &lf, &cr);
+    return growth + block_growth(lf, cr, 0, &carry);
+}
+
 // The growth of the steps in [data, data + size), without the CR LF that
 // follows a last single byte; whether the last step is such a byte goes to
 // `last_is_byte`.
+static bool ends_in_byte(const unsigned char *buffer, size_t size);
+
 static int64_t step_growth(const unsigned char *data, size_t size, bool *last_is_byte)
 {
+    if (little_endian()) {
+        *last_is_byte = ends_in_byte(data, size);
+        return mask_growth(data, size);
+    }
     const unsigned char *p = data;
     const unsigned char *end = data + size;
     int64_t growth = 0;
@@ -207,14 +314,14 @@ static unsigned char *rewrite_breaks(unsigned char *a, unsigned char *src, unsig
 
 // Whether the image ends with a single byte other than LF: a CR LF is then
 // to be appended.
-static bool ends_in_byte(unsigned char *buffer, size_t size)
+static bool ends_in_byte(const unsigned char *buffer, size_t size)
 {
     if (size == 0)
         return false;
-    unsigned char *end = buffer + size;
+    unsigned char *end = const_cast<unsigned char *>(buffer) + size;
     if (!is_break(end[-1]))
         return true;
-    unsigned char *a = alternating_start(buffer, end);
+    unsigned char *a = alternating_start(const_cast<unsigned char *>(buffer), end);
     return (end - a) % 2 != 0 && end[-1] == CR;
 }
 

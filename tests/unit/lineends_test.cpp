@@ -123,3 +123,23 @@ TEST(LineEnds, LongRandomInputsMatchReference)
         }
     }
 }
+
+// Runs of alternating breaks of every length up to 140, started at every
+// offset in a block of 64 bytes and ended by a byte, by a repeated break or
+// by the file's end: the counting pass takes runs 64 bytes at a time.
+TEST(LineEnds, AlternatingRunsAcrossBlocksMatchReference)
+{
+    for (size_t length = 1; length <= 140; length++) {
+        for (size_t offset = 0; offset < 64; offset += length < 8 ? 1 : 7) {
+            for (char first : {'\r', '\n'}) {
+                std::string run;
+                for (size_t i = 0; i < length; i++)
+                    run += (i % 2 == 0) == (first == '\r') ? '\r' : '\n';
+                std::string before(offset, 'x');
+                expect_same_as_reference(before + run);
+                expect_same_as_reference(before + run + "y");
+                expect_same_as_reference(before + run + run.back() + "y");
+            }
+        }
+    }
+}
