@@ -11,7 +11,7 @@
 static const int64_t kSizeLimit = 0x7FFFFFFF;  // the growth is printed as a signed 32-bit number
 
 // Bytes read at a time.
-static const size_t kWindow = 1u << 20;
+static const size_t kWindow = 256u << 10;
 
 static bool is_utf16(const unsigned char *head, uint32_t size)
 {

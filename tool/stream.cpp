@@ -1,9 +1,6 @@
-// The passes over a file through a fixed buffer. Its layout, for the
-// second pass: up to a sector's worth of converted bytes not yet written,
-// then the carried byte and the window that was read, which is converted in
-// place right after those bytes, so that whole sectors can be written from
-// the buffer's aligned start and only the part of a sector left over is
-// moved to the front for the next window.
+// The passes over a file through a fixed buffer. Each window is read in
+// right after the byte of room for the carried byte, and the second pass
+// converts it in place there, into the room behind it, and writes it on.
 #include "stream.h"
 
 #include <string.h>
@@ -12,16 +9,10 @@
 #include "lineends.h"
 #include "linewindow.h"
 
-// What an unbuffered write's buffer, length and position are multiples of:
-// the largest sector size in common use.
-static const size_t kSector = 4096;
-
 size_t stream_buffer_size(size_t window)
 {
-    // Left-over bytes, then a window and its carried byte grown to twice
-    // their size and CR LF.
-    size_t bytes = kSector + 2 * (window + LINEWINDOW_FRONT) + 2;
-    return (bytes + kSector - 1) / kSector * kSector;
+    // A window and its carried byte grown to twice their size, and CR LF.
+    return 2 * (window + LINEWINDOW_FRONT) + 2;
 }
 
 static ErrorRecord *changed_meanwhile(const char *path)
@@ -89,63 +80,32 @@ static ErrorRecord *write_out(HANDLE target, const unsigned char *data, size_t c
     return err_about_file(fs_write_all(target, data, static_cast<int32_t>(count)), "WriteFile", path);
 }
 
-static ErrorRecord *set_end(HANDLE handle, int64_t length, const char *path)
-{
-    FILE_END_OF_FILE_INFO end;
-    end.EndOfFile.QuadPart = length;
-    if (!SetFileInformationByHandle(handle, FileEndOfFileInfo, &end, sizeof end))
-        return err_win32_failed("SetFileInformationByHandle", path);
-    return NULL;
-}
-
-// The bytes left over at the end. Unbuffered, they go out as one sector
-// padded with zeros, and the file is then cut back to its length (without
-// moving the file position, which may only stand at a sector boundary).
-static ErrorRecord *write_rest(HANDLE target, unsigned char *base, size_t rest, bool unbuffered,
-                               uint32_t count, const char *path)
-{
-    if (rest == 0 || !unbuffered)
-        return write_out(target, base, rest, path);
-    memset(base + rest, 0, kSector - rest);
-    ErrorRecord *error = write_out(target, base, kSector, path);
-    return error != NULL ? error : set_end(target, count, path);
-}
-
-ErrorRecord *stream_write(const StreamContent *content, HANDLE target, bool unbuffered,
-                          const char *target_path)
+ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const char *target_path)
 {
     ErrorRecord *error = rewind(content->source, content->path);
     if (error != NULL)
         return error;
-    unsigned char *base = content->buffer.data;
+    unsigned char *window = content->buffer.data + LINEWINDOW_FRONT;
     LineWindow state;
     linewindow_start(&state);
     uint32_t left = content->size;
     uint64_t made = 0;  // converted bytes so far
-    size_t rest = 0;    // of them, not yet written, at the buffer's start
     do {
         size_t length = next_window(left, content->buffer.window);
-        unsigned char *window = base + rest + (state.carried >= 0 ? LINEWINDOW_FRONT : 0);
         if ((error = read_exact(content->source, window, length, content->path)) != NULL)
             return error;
         left -= static_cast<uint32_t>(length);
         size_t count;
-        linewindow_convert(&state, window, length, left == 0, &count);
+        const unsigned char *out = linewindow_convert(&state, window, length, left == 0, &count);
         made += count;
         if (made > content->count)
             return changed_meanwhile(content->path);
-        size_t ready = rest + count;
-        size_t whole = ready - ready % kSector;
-        if (whole > 0 && (error = write_out(target, base, whole, target_path)) != NULL)
+        if ((error = write_out(target, out, count, target_path)) != NULL)
             return error;
-        rest = ready - whole;
-        memmove(base, base + whole, rest);
     } while (left > 0);
     if (made != content->count)
         return changed_meanwhile(content->path);
-    if ((error = read_end(content->source, content->path)) != NULL)
-        return error;
-    return write_rest(target, base, rest, unbuffered, content->count, target_path);
+    return read_end(content->source, content->path);
 }
 
 ErrorRecord *stream_image(const StreamContent *content, Image *image)

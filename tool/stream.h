@@ -14,7 +14,7 @@
 #include "image.h"
 
 // The buffer the passes go through: stream_buffer_size(window) bytes,
-// aligned to 4096, which `window` bytes of the file are read into at a time.
+// which `window` bytes of the file are read into at a time.
 struct StreamBuffer {
     unsigned char *data;
     size_t window;
@@ -40,13 +40,10 @@ struct StreamContent {
 };
 
 // Writes the new content to `target` (named `target_path`), from where it
-// stands. `unbuffered` says that the target was opened past the system's
-// cache: only whole sectors are written then, and the file is cut back to
-// its length at the end. When the source is no longer what was counted (it
-// ends early, goes on past its size, or converts to another length: another
-// program wrote to it), the write stops and that is reported.
-ErrorRecord *stream_write(const StreamContent *content, HANDLE target, bool unbuffered,
-                          const char *target_path);
+// stands. When the source is no longer what was counted (it ends early,
+// goes on past its size, or converts to another length: another program
+// wrote to it), the write stops and that is reported.
+ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const char *target_path);
 
 // The new content made whole in a fresh image of `count` bytes, with the
 // same checks as stream_write. Out of memory is fatal.

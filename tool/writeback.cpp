@@ -259,7 +259,7 @@ static unsigned next_serial(void)
 // Returns false, with nothing created, when no name fits. A name already
 // taken is passed over before the interrupt handler is told of it, so that
 // the handler never removes a file that is not ours.
-static bool create_temp(const char *path, DWORD flags, HANDLE *handle, ErrorRecord **error)
+static bool create_temp(const char *path, HANDLE *handle, ErrorRecord **error)
 {
     for (int attempt = 0; attempt < 100; attempt++) {
         char name[FS_MAX_PATH];
@@ -272,7 +272,7 @@ static bool create_temp(const char *path, DWORD flags, HANDLE *handle, ErrorReco
         memcpy(temp_path, name, sizeof name);
         temp_active = 1;
         *error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | flags, NULL, handle);
+                                FILE_ATTRIBUTE_NORMAL, NULL, handle);
         if (*error == NULL)
             return true;
         temp_active = 0;
@@ -324,39 +324,26 @@ static ErrorRecord *check_replaceable(const char *path)
     return fs_close_named(handle, NULL, path);
 }
 
-// A large file is written past the system's cache: through the cache it
-// would take as much memory again, fresh memory that is slow to come by,
-// and be written out later all the same. Small files gain nothing by it.
-static const uint32_t kUnbufferedFrom = 4u << 20;
-
 // The new content goes to a temporary file that only we may read until it
 // takes the original's place: created sharing no reading, which on POSIX
-// also leaves it without permission for others. Just before the replace
-// the original is looked at again; if another program wrote to it
-// meanwhile, it is left as that program left it. A disk whose sectors are
-// larger than the unbuffered write assumes refuses it as a bad parameter:
-// the content then goes through the cache.
+// also leaves it without permission for others. It goes through the
+// system's cache: written window by window, past the cache each write
+// would wait for the disk, which measured slower than one flush at the
+// end. Just before the replace the original is looked at again; if another
+// program wrote to it meanwhile, it is left as that program left it.
 static ErrorRecord *write_by_replace(Original *original, const StreamContent *content,
                                      const FileInfo *info, bool *no_temp)
 {
     HANDLE handle;
     ErrorRecord *error = NULL;
-    bool unbuffered = content->count >= kUnbufferedFrom;
     watch_interrupts();
-    for (;;) {
-        if (!create_temp(original->path, unbuffered ? FILE_FLAG_NO_BUFFERING : 0, &handle, &error)) {
-            *no_temp = true;
-            return NULL;
-        }
-        if (error != NULL)
-            return error;
-        error = stream_write(content, handle, unbuffered, temp_path);
-        if (error == NULL || error->code != ERROR_INVALID_PARAMETER || !unbuffered)
-            break;
-        fs_close_named(handle, NULL, temp_path);
-        drop_temp();
-        unbuffered = false;
+    if (!create_temp(original->path, &handle, &error)) {
+        *no_temp = true;
+        return NULL;
     }
+    if (error != NULL)
+        return error;
+    error = stream_write(content, handle, temp_path);
     if (error == NULL) {
         fs_set_time_handle(handle, info);
         error = flush(handle, temp_path);

@@ -1,6 +1,5 @@
 // The passes through a small buffer, on real files: what they write is the
-// reference's conversion of the whole file, through the cache or past it,
-// and a file that another program grows, shrinks or rewrites between the
+// reference's conversion of the whole file, and a file that another program grows, shrinks or rewrites between the
 // passes is refused.
 #include "pair_reader.h"
 #include "stream.h"
@@ -32,13 +31,13 @@ protected:
     }
 
     // The second pass into a new "out.txt"; its error, or null.
-    ErrorRecord *write(uint32_t size, int64_t growth, const StreamBuffer &buffer, bool unbuffered)
+    ErrorRecord *write(uint32_t size, int64_t growth, const StreamBuffer &buffer)
     {
         HANDLE target = CreateFileA(path("out.txt").c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL | (unbuffered ? FILE_FLAG_NO_BUFFERING : 0), NULL);
+                                    FILE_ATTRIBUTE_NORMAL, NULL);
         EXPECT_NE(INVALID_HANDLE_VALUE, target);
         StreamContent content = {source_, "in.txt", size, static_cast<uint32_t>(size + growth), buffer};
-        ErrorRecord *error = stream_write(&content, target, unbuffered, "out.txt");
+        ErrorRecord *error = stream_write(&content, target, "out.txt");
         CloseHandle(target);
         CloseHandle(source_);
         source_ = NULL;
@@ -49,8 +48,7 @@ protected:
 };
 
 // Window boundaries on the breaks, files of exactly one window and of one
-// window and a byte, and more than a sector's worth of output, which the
-// unbuffered write sends in whole sectors and cuts back at the end.
+// window and a byte, and files of many windows.
 TEST_F(Stream, ConvertsAsTheWholeFile)
 {
     std::string long_text;
@@ -65,16 +63,13 @@ TEST_F(Stream, ConvertsAsTheWholeFile)
         {4096, long_text},  {1000, long_text + "end"},
     };
     for (const auto &c : cases) {
-        for (bool unbuffered : {false, true}) {
-            SCOPED_TRACE(testing::PrintToString(c.bytes.substr(0, 20)) + " window " + std::to_string(c.window) +
-                         (unbuffered ? " unbuffered" : ""));
-            PairReaderResult want = pair_reader_convert(c.bytes);
-            TestWindowBuffer window(c.window);
-            int64_t growth = count(c.bytes, window.buffer);
-            ASSERT_EQ(want.growth, growth);
-            ASSERT_EQ(nullptr, write(static_cast<uint32_t>(c.bytes.size()), growth, window.buffer, unbuffered));
-            EXPECT_TRUE(want.output == read_file("out.txt"));
-        }
+        SCOPED_TRACE(testing::PrintToString(c.bytes.substr(0, 20)) + " window " + std::to_string(c.window));
+        PairReaderResult want = pair_reader_convert(c.bytes);
+        TestWindowBuffer window(c.window);
+        int64_t growth = count(c.bytes, window.buffer);
+        ASSERT_EQ(want.growth, growth);
+        ASSERT_EQ(nullptr, write(static_cast<uint32_t>(c.bytes.size()), growth, window.buffer));
+        EXPECT_TRUE(want.output == read_file("out.txt"));
     }
 }
 
@@ -91,7 +86,7 @@ TEST_F(Stream, FileChangedBetweenThePassesIsRefused)
         int64_t growth = count(before, window.buffer);
         ASSERT_EQ(3, growth);
         write_file("in.txt", after);
-        ErrorRecord *error = write(static_cast<uint32_t>(before.size()), growth, window.buffer, false);
+        ErrorRecord *error = write(static_cast<uint32_t>(before.size()), growth, window.buffer);
         ASSERT_NE(nullptr, error);
         EXPECT_EQ(FS_ERROR_FILE_CHANGED, error->code) << error->text;
         EXPECT_EQ(after, read_file("in.txt"));

@@ -122,8 +122,7 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
     }
 }
 
-// Also for a file large enough to be written unbuffered, where a refusal
-// of the unbuffered write (a bad parameter) is taken through the cache.
+// Also for a file of many windows.
 TEST_F(WriteBack, EveryInjectedFailureKeepsOldOrNewWhole)
 {
     std::string large_before, large_after;
