@@ -181,6 +181,20 @@ static inline int64_t block_growth(uint64_t lf, uint64_t cr, unsigned char next,
 {
     const uint64_t even_bits = 0x5555555555555555ull;
     uint64_t cr_next = (cr >> 1) | (static_cast<uint64_t>(next == CR) << 63);
+    if ((cr | carry->cr | carry->odd) == 0) {
+        // No CR, so no runs: every LF is a lone one. Most text is like this.
+        carry->lf = lf >> 63;
+        return bits_set(lf & ~cr_next);
+    }
+    if (lf == ((cr << 1) | carry->cr) && carry->odd == carry->lf) {
+        // Only CR LF pairs, the first of them not taken by the run before:
+        // nothing grows. Kept in step with the general case below: a last
+        // LF is counted here and taken back with the next block.
+        int64_t growth = static_cast<int64_t>((lf >> 63) & (next != CR)) - static_cast<int64_t>(carry->lf & ~cr & 1);
+        carry->lf = carry->odd = lf >> 63;
+        carry->cr = cr >> 63;
+        return growth;
+    }
     uint64_t lf_before = (lf << 1) | carry->lf;
     uint64_t cr_before = (cr << 1) | carry->cr;
     uint64_t d = (lf & cr_before) | (cr & lf_before);  // continues a run
@@ -194,9 +208,9 @@ static inline int64_t block_growth(uint64_t lf, uint64_t cr, unsigned char next,
     odd_carries |= carry->odd;
     // The bit after each odd number of continuations.
     uint64_t odd_ends = (even_carries & ~d & ~even_bits) | (odd_carries & ~d & even_bits);
-    // A bit 0 there ends a run at the previous block's last byte.
-    int64_t even_runs_ending_lf = bits_set((odd_ends >> 1) & lf) + (odd_ends & carry->lf & 1);
-    int64_t growth = bits_set(lf & ~cr_next) - even_runs_ending_lf;
+    // A bit 0 there ends a run at the previous block's last byte. The LFs
+    // that end runs of even length are among those not followed by CR.
+    int64_t growth = bits_set(lf & ~cr_next & ~(odd_ends >> 1)) - static_cast<int64_t>(odd_ends & carry->lf & 1);
     carry->lf = lf >> 63;
     carry->cr = cr >> 63;
     carry->odd = odd_past_end ? 1 : 0;

@@ -143,3 +143,23 @@ TEST(LineEnds, AlternatingRunsAcrossBlocksMatchReference)
         }
     }
 }
+
+// Text with CR LF line ends, blank lines among them, and now and then a
+// lone LF, a lone CR or an LF CR pair put in at a random place.
+TEST(LineEnds, CrLfTextWithStrayBreaksMatchesReference)
+{
+    std::mt19937 rng(77);
+    const char *strays[] = {"\n", "\r", "\n\r", "\r\r", "\n\n"};
+    for (int round = 0; round < 200; round++) {
+        std::string input;
+        while (input.size() < 2000) {
+            input += std::string(std::uniform_int_distribution<size_t>(0, 70)(rng), 'z') + "\r\n";
+            if (std::uniform_int_distribution<int>(0, 3)(rng) == 0)
+                input += "\r\n";
+        }
+        size_t at = std::uniform_int_distribution<size_t>(0, input.size())(rng);
+        input.insert(at, strays[round % 5]);
+        expect_same_as_reference(input);
+        expect_same_as_reference(input.substr(0, at + 1));
+    }
+}
