@@ -3,8 +3,6 @@
 // it grows, hand it to the safe write-back, which reads and converts it
 // again on its way to the new file. The buffer is the same for every file
 // of a run: its size does not depend on the file's.
-#include <stdlib.h>
-
 #include "dravick.h"
 #include "stream.h"
 

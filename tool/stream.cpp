@@ -20,7 +20,7 @@ static ErrorRecord *changed_meanwhile(const char *path)
     return err_win32_code(FS_ERROR_FILE_CHANGED, "ReadFile", "%s", path);
 }
 
-static ErrorRecord *rewind(HANDLE source, const char *path)
+static ErrorRecord *seek_start(HANDLE source, const char *path)
 {
     LARGE_INTEGER start;
     start.QuadPart = 0;
@@ -54,7 +54,7 @@ static size_t next_window(uint32_t left, size_t window) { return left < window ?
 ErrorRecord *stream_count(HANDLE source, uint32_t size, const StreamBuffer *buffer, int64_t *growth,
                           unsigned char head[2], const char *path)
 {
-    ErrorRecord *error = rewind(source, path);
+    ErrorRecord *error = seek_start(source, path);
     if (error != NULL)
         return error;
     unsigned char *window = buffer->data + LINEWINDOW_FRONT;
@@ -82,7 +82,7 @@ static ErrorRecord *write_out(HANDLE target, const unsigned char *data, size_t c
 
 ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const char *target_path)
 {
-    ErrorRecord *error = rewind(content->source, content->path);
+    ErrorRecord *error = seek_start(content->source, content->path);
     if (error != NULL)
         return error;
     unsigned char *window = content->buffer.data + LINEWINDOW_FRONT;
@@ -110,7 +110,7 @@ ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const cha
 
 ErrorRecord *stream_image(const StreamContent *content, Image *image)
 {
-    ErrorRecord *error = rewind(content->source, content->path);
+    ErrorRecord *error = seek_start(content->source, content->path);
     if (error != NULL)
         return error;
     if (!image_alloc(image, content->count))
