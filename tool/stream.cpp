@@ -54,9 +54,7 @@ static size_t next_window(uint32_t left, size_t window) { return left < window ?
 ErrorRecord *stream_count(HANDLE source, uint32_t size, const StreamBuffer *buffer, int64_t *growth,
                           unsigned char head[2], const char *path)
 {
-    ErrorRecord *error = seek_start(source, path);
-    if (error != NULL)
-        return error;
+    ErrorRecord *error;
     unsigned char *window = buffer->data + LINEWINDOW_FRONT;
     LineWindow state;
     linewindow_start(&state);

@@ -23,7 +23,8 @@ struct StreamBuffer {
 size_t stream_buffer_size(size_t window);
 
 // Counts the growth of the `size` bytes of the file open at `source`, read
-// from its start. Its first two bytes (zeros where it is shorter) go to
+// from where the handle stands: a handle just opened, at the file's start
+// (the system call a seek takes is saved on every file of a walk). Its first two bytes (zeros where it is shorter) go to
 // `head`. A file that ends early is reported as changed, naming `path`.
 ErrorRecord *stream_count(HANDLE source, uint32_t size, const StreamBuffer *buffer, int64_t *growth,
                           unsigned char head[2], const char *path);
