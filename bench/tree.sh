@@ -9,6 +9,9 @@
 # Every run works on a fresh copy; the contenders take turns; the median
 # and the worst of the runs are printed.
 #
+# Also `dravick --check` on the converted tree, which needs no change. With
+# BASE set to another build of dravick, that one takes its turns too.
+#
 # Usage: bench/tree.sh            (RUNS=5 by default; FLOOR=path/to/floor)
 set -eu
 
@@ -72,6 +75,26 @@ for run in $(seq "$runs"); do
   measure dravick "'$tool' '$work/target'"
   rm -rf "$work/dravick.out"
   mv "$work/target" "$work/dravick.out"
+  if [ -n "${BASE:-}" ]; then
+    measure base "'$BASE' '$work/target'"
+    diff -r -q "$work/target" "$work/dravick.out" >/dev/null || { echo "dravick and the base differ" >&2; exit 1; }
+  fi
+  # A check run over the converted tree, against reading its candidates.
+  for name in check basecheck; do
+    [ "$name" = basecheck ] && [ -z "${BASE:-}" ] && continue
+    program=$tool
+    [ "$name" = basecheck ] && program=$BASE
+    sync
+    start=$(now)
+    "$program" --check "$work/dravick.out" >/dev/null || true
+    end=$(now)
+    echo "$(( (end - start) / 1000 ))" >> "$work/$name.runs"
+  done
+  sync
+  start=$(now)
+  find "$work/dravick.out" -type f \( -iname '*.txt' -o -iname '*.csc' \) -exec cat {} + >/dev/null
+  end=$(now)
+  echo "$(( (end - start) / 1000 ))" >> "$work/checkfloor.runs"
   measure unix2dos "$find_candidates -exec unix2dos -q {} +"
   diff -r -q "$work/target" "$work/dravick.out" >/dev/null || { echo "dravick and unix2dos differ" >&2; exit 1; }
   measure floor "$find_candidates -exec cat {} +"
@@ -100,3 +123,10 @@ awk -v d="$d" -v u="$u" -v f="$f" -v s="$s" -v dw="$dw" -v uw="$uw" -v fw="$fw" 
   if (s > 0)
     printf "  dravick / floor --flush  %8.2f x   worst %.2f x (goal <= 1.15)\n", d / s, dw / sw
 }'
+c=$(median check); cf=$(median checkfloor)
+echo "converted tree: dravick --check $(awk -v c="$c" 'BEGIN { printf "%.3f", c / 1e6 }') s, find -exec cat $(awk -v c="$cf" 'BEGIN { printf "%.3f", c / 1e6 }') s: $(awk -v c="$c" -v f="$cf" 'BEGIN { printf "%.2f", f / c }') x faster (goal >= 1.5)"
+if [ -n "${BASE:-}" ]; then
+  b=$(median base); bw=$(worst base); bc=$(median basecheck)
+  awk -v b="$b" -v bw="$bw" -v bc="$bc" -v d="$d" -v c="$c" 'BEGIN {
+    printf "base: %.3f s (worst %.3f s), base / dravick %.2f x; base --check %.3f s, base / dravick %.2f x\n", b / 1e6, bw / 1e6, b / d, bc / 1e6, bc / c }'
+fi

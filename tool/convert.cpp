@@ -1,17 +1,20 @@
-// The conversion of one file: read it whole, count how much it grows,
-// rewrite the image in place and hand it to the safe write-back.
-#include <stdlib.h>
-
+// The conversion of one file: open it and check it is as it was looked at,
+// count how much it grows by reading it through a small buffer, and, where
+// it grows, hand it to the safe write-back, which reads and converts it
+// again on its way to the new file. The buffer is the same for every file
+// of a run: its size does not depend on the file's.
 #include "dravick.h"
-#include "image.h"
 #include "interrupts.h"
-#include "lineends.h"
+#include "stream.h"
 
-static const int64_t kSizeLimit = 0x7FFFFFFF;  // a file image must stay below 2 GiB
+static const int64_t kSizeLimit = 0x7FFFFFFF;  // the growth is printed as a signed 32-bit number
 
-static bool is_utf16(const unsigned char *data, uint32_t size)
+// Bytes read at a time.
+static const size_t kWindow = 256u << 10;
+
+static bool is_utf16(const unsigned char *head, uint32_t size)
 {
-    return size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF));
+    return size >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
 }
 
 static ErrorRecord *too_large(const char *path)
@@ -19,56 +22,67 @@ static ErrorRecord *too_large(const char *path)
     return err_win32_code(ERROR_FILE_TOO_LARGE, "convert_file", "%s", path);
 }
 
-// Reads the file into a fresh image of exactly info->size bytes. A FIFO,
-// socket or device is not opened at all: opening or reading one may wait.
-static ErrorRecord *read_image(const char *source, const FileInfo *info, Image *image)
+// Made at the first file and kept: fresh memory costs the system more than
+// memory used again.
+static const StreamBuffer *run_buffer(void)
+{
+    static StreamBuffer buffer;
+    if (buffer.data == NULL) {
+        void *data = VirtualAlloc(NULL, stream_buffer_size(kWindow), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (data == NULL)
+            fatal("Memory allocation error");
+        buffer.data = static_cast<unsigned char *>(data);
+        buffer.window = kWindow;
+    }
+    return &buffer;
+}
+
+// A FIFO, socket or device is not opened at all: opening or reading one may
+// wait.
+static ErrorRecord *refusal(const char *path, const FileInfo *info)
 {
     if (info->attributes & FILE_ATTRIBUTE_DEVICE)
-        return err_win32_code(ERROR_NOT_SUPPORTED, "convert_file", "%s", source);
+        return err_win32_code(ERROR_NOT_SUPPORTED, "convert_file", "%s", path);
     if (info->size > static_cast<uint32_t>(kSizeLimit))
-        return too_large(source);
-    if (!image_alloc(image, info->size))
-        fatal("Memory allocation error");
-    ErrorRecord *error = fs_read_file_exact(source, image->data, info->size);
+        return too_large(path);
+    return NULL;
+}
+
+// The counting pass, through the original's handle; UTF-16 text and a
+// result of 2 GiB or more are refused.
+static ErrorRecord *count_growth(const char *source, const Original *original, uint32_t size,
+                                 int64_t *growth)
+{
+    if (GetFileType(original->handle) != FILE_TYPE_DISK)
+        return err_win32_code(ERROR_NOT_SUPPORTED, "GetFileType", "%s", source);
+    unsigned char head[2];
+    ErrorRecord *error = stream_count(original->handle, size, run_buffer(), growth, head, source);
     if (error != NULL)
-        image_free(image);
-    return error;
+        return error;
+    if (is_utf16(head, size))
+        return err_win32_code(FS_ERROR_UTF16, "convert_file", "%s", source);
+    if (size + *growth > kSizeLimit)
+        return too_large(source);
+    return NULL;
 }
 
 ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info)
 {
     char target[FS_MAX_PATH];
     ErrorRecord *error = fs_expand_path(destination, target, sizeof target);
-    if (error != NULL)
+    if (error != NULL || (error = refusal(source, info)) != NULL)
         return error;
-
-    Image image = {NULL, 0, 0};
-    error = read_image(source, info, &image);
-    if (error != NULL)
+    Original original;
+    if ((error = writeback_open(target, info, &original)) != NULL)
         return error;
     uint32_t size = info->size;
-    if (is_utf16(image.data, size)) {
-        image_free(&image);
-        return err_win32_code(FS_ERROR_UTF16, "convert_file", "%s", source);
-    }
-    int64_t growth = lineends_growth(image.data, size);
-    if (growth == 0) {
-        image_free(&image);
-        return NULL;
-    }
-    if (size + growth > kSizeLimit) {
-        image_free(&image);
-        return too_large(source);
-    }
+    int64_t growth = 0;
+    error = count_growth(source, &original, size, &growth);
+    if (error != NULL || growth == 0)
+        return writeback_close(&original, error);
 
-    // A check run needs the decision, not the new content.
-    if (!run_state.check) {
-        if (!image_grow(&image, static_cast<size_t>(size + growth)))
-            fatal("Memory allocation error");
-        lineends_rewrite(image.data, size, static_cast<size_t>(growth));
-    }
-    error = writeback_file(target, image.data, static_cast<uint32_t>(size + growth), info);
-    image_free(&image);
+    StreamContent content = {original.handle, source, size, static_cast<uint32_t>(size + growth), *run_buffer()};
+    error = writeback_file(target, &original, &content, info);
     // Announced only once it is true: a file left as it was is not counted.
     if (error == NULL)
         report_change(source, growth);

@@ -136,8 +136,131 @@ KERNEL const unsigned char *skip_lone_lf_chunks(const unsigned char *p, const un
 // A CR LF or LF CR pair starts at p: p[0] is a break and p[1] the other one.
 KERNEL bool pair_at(const unsigned char *p) { return (p[0] ^ p[1]) == (CR ^ LF); }
 
-KERNEL int64_t growth_of(const unsigned char *data, size_t size)
+// The bits of a 16-byte compare's result, byte i to bit i (little-endian
+// targets only, see mask_growth).
+KERNEL uint64_t chunk_bits(Chunk marks)
 {
+#if defined(__SSE2__)
+    typedef char Signed __attribute__((vector_size(16)));
+    return static_cast<uint16_t>(__builtin_ia32_pmovmskb128(reinterpret_cast<Signed>(marks)));
+#else
+    uint64_t low, high;
+    mark_words(marks, &low, &high);
+    const uint64_t top = 0x8080808080808080ull, gather = 0x0002040810204081ull;
+    return ((low & top) * gather >> 56) | ((high & top) * gather >> 56) << 8;
+#endif
+}
+
+// Bit i set where byte i of the 64 at p is LF, and where it is CR.
+KERNEL void block_bits(const unsigned char *p, uint64_t *lf, uint64_t *cr)
+{
+    *lf = *cr = 0;
+    for (int i = 0; i < 4; i++) {
+        Chunk bytes;
+        memcpy(&bytes, p + i * kChunk, sizeof bytes);
+        *lf |= chunk_bits((Chunk)(bytes == LF)) << (i * kChunk);
+        *cr |= chunk_bits((Chunk)(bytes == CR)) << (i * kChunk);
+    }
+}
+
+// The number of bits set, without the library call a target without a
+// population count instruction makes of the builtin.
+KERNEL int bits_set(uint64_t x)
+{
+    x = x - ((x >> 1) & 0x5555555555555555ull);
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return static_cast<int>((x * 0x0101010101010101ull) >> 56);
+}
+
+// What one block of 64 bytes hands to the next.
+struct BlockCarry {
+    uint64_t lf, cr;  // bit 0: the previous block's last byte was LF, CR
+    uint64_t odd;     // 1: that byte continued a run of alternating breaks
+                      // for the odd-numbered time
+};
+
+// The growth of lone LFs in one block whose next byte is `next`. In a run
+// of alternating line breaks the pairs are taken from its start, so a run
+// leaves a lone LF exactly when it ends with LF and is of odd length. Every
+// LF not followed by CR ends a run; of those, the runs of even length are
+// taken back off: the ones whose continuations (each break after the
+// first) are odd in number, which the carry of an addition finds for all
+// runs at once, as for runs of escape characters in a string.
+KERNEL int64_t block_growth(uint64_t lf, uint64_t cr, unsigned char next, BlockCarry *carry)
+{
+    const uint64_t even_bits = 0x5555555555555555ull;
+    uint64_t cr_next = (cr >> 1) | (static_cast<uint64_t>(next == CR) << 63);
+    if ((cr | carry->cr | carry->odd) == 0) {
+        // No CR, so no runs: every LF is a lone one. Most text is like this.
+        carry->lf = lf >> 63;
+        return bits_set(lf & ~cr_next);
+    }
+    if (lf == ((cr << 1) | carry->cr) && carry->odd == carry->lf) {
+        // Only CR LF pairs, the first of them not taken by the run before:
+        // nothing grows. Kept in step with the general case below: a last
+        // LF is counted here and taken back with the next block.
+        int64_t growth = static_cast<int64_t>((lf >> 63) & (next != CR)) - static_cast<int64_t>(carry->lf & ~cr & 1);
+        carry->lf = carry->odd = lf >> 63;
+        carry->cr = cr >> 63;
+        return growth;
+    }
+    uint64_t lf_before = (lf << 1) | carry->lf;
+    uint64_t cr_before = (cr << 1) | carry->cr;
+    uint64_t d = (lf & cr_before) | (cr & lf_before);  // continues a run
+    uint64_t starts = d & ~(d << 1);
+    uint64_t even_start_mask = even_bits ^ carry->odd;
+    uint64_t even_starts = starts & even_start_mask;
+    uint64_t odd_starts = starts & ~even_start_mask;
+    uint64_t even_carries = d + even_starts;
+    uint64_t odd_carries = d + odd_starts;
+    bool odd_past_end = odd_carries < d;
+    odd_carries |= carry->odd;
+    // The bit after each odd number of continuations.
+    uint64_t odd_ends = (even_carries & ~d & ~even_bits) | (odd_carries & ~d & even_bits);
+    // A bit 0 there ends a run at the previous block's last byte. The LFs
+    // that end runs of even length are among those not followed by CR.
+    int64_t growth = bits_set(lf & ~cr_next & ~(odd_ends >> 1)) - static_cast<int64_t>(odd_ends & carry->lf & 1);
+    carry->lf = lf >> 63;
+    carry->cr = cr >> 63;
+    carry->odd = odd_past_end ? 1 : 0;
+    return growth;
+}
+
+// The growth of lone LFs in [data, data + size), 64 bytes at a time; the
+// last block is read from a copy padded with bytes that are not breaks,
+// and is read even when empty: a run that reaches the end of the one before
+// is taken back there.
+KERNEL int64_t mask_growth(const unsigned char *data, size_t size)
+{
+    BlockCarry carry = {0, 0, 0};
+    int64_t growth = 0;
+    const unsigned char *p = data;
+    const unsigned char *end = data + size;
+    uint64_t lf, cr;
+    while (end - p >= 64) {
+        block_bits(p, &lf, &cr);
+        growth += block_growth(lf, cr, end - p > 64 ? p[64] : 0, &carry);
+        p += 64;
+    }
+    unsigned char last[64] = {0};
+    if (end > p)
+        memcpy(last, p, static_cast<size_t>(end - p));
+    block_bits(last, &lf, &cr);
+    return growth + block_growth(lf, cr, 0, &carry);
+}
+
+// The growth of the steps in [data, data + size), without the CR LF that
+// follows a last single byte; whether the last step is such a byte goes to
+// `last_is_byte`.
+KERNEL bool ends_in_byte(const unsigned char *buffer, size_t size);
+
+KERNEL int64_t step_growth(const unsigned char *data, size_t size, bool *last_is_byte)
+{
+    if (little_endian()) {
+        *last_is_byte = ends_in_byte(data, size);
+        return mask_growth(data, size);
+    }
     const unsigned char *p = data;
     const unsigned char *end = data + size;
     int64_t growth = 0;
@@ -165,9 +288,21 @@ KERNEL int64_t growth_of(const unsigned char *data, size_t size)
             p = q + 1;
         }
     }
-    if (ends_in_byte)
-        growth += 2;
+    *last_is_byte = ends_in_byte;
     return growth;
+}
+
+KERNEL int64_t growth_of(const unsigned char *data, size_t size)
+{
+    bool last_is_byte;
+    int64_t growth = step_growth(data, size, &last_is_byte);
+    return last_is_byte ? growth + 2 : growth;
+}
+
+KERNEL int64_t growth_of_part(const unsigned char *data, size_t size)
+{
+    bool last_is_byte;
+    return step_growth(data, size, &last_is_byte);
 }
 
 // The start of the run of alternating breaks that ends just before p
@@ -203,22 +338,31 @@ KERNEL unsigned char *rewrite_breaks(unsigned char *a, unsigned char *src, unsig
 
 // Whether the image ends with a single byte other than LF: a CR LF is then
 // to be appended.
-KERNEL bool ends_in_byte(unsigned char *buffer, size_t size)
+KERNEL bool ends_in_byte(const unsigned char *buffer, size_t size)
 {
     if (size == 0)
         return false;
-    unsigned char *end = buffer + size;
+    unsigned char *end = const_cast<unsigned char *>(buffer) + size;
     if (!is_break(end[-1]))
         return true;
-    unsigned char *a = alternating_start(buffer, end);
+    unsigned char *a = alternating_start(const_cast<unsigned char *>(buffer), end);
     return (end - a) % 2 != 0 && end[-1] == CR;
 }
 
-KERNEL void rewrite(unsigned char *buffer, size_t size, size_t growth)
+size_t lineends_part_end(const unsigned char *data, size_t size)
+{
+    if (size == 0 || !is_break(data[size - 1]))
+        return size;
+    unsigned char *end = const_cast<unsigned char *>(data) + size;
+    unsigned char *a = alternating_start(const_cast<unsigned char *>(data), end);
+    return (end - a) % 2 != 0 ? size - 1 : size;
+}
+
+KERNEL void rewrite(unsigned char *buffer, size_t size, size_t growth, bool whole_file)
 {
     unsigned char *src = buffer + size;
     unsigned char *dst = buffer + size + growth;
-    if (ends_in_byte(buffer, size)) {
+    if (whole_file && ends_in_byte(buffer, size)) {
         *--dst = LF;
         *--dst = CR;
     }
@@ -247,16 +391,22 @@ KERNEL void rewrite(unsigned char *buffer, size_t size, size_t growth)
     }
 }
 
-#ifdef LINEENDS_SSE2_AT_RUN_TIME
-__attribute__((target("sse2"))) static int64_t growth_sse2(const unsigned char *data, size_t size)
+KERNEL void rewrite_whole(unsigned char *buffer, size_t size, size_t growth)
 {
-    return growth_of(data, size);
+    rewrite(buffer, size, growth, true);
 }
 
-__attribute__((target("sse2"))) static void rewrite_sse2(unsigned char *buffer, size_t size, size_t growth)
+KERNEL void rewrite_part(unsigned char *buffer, size_t size, size_t growth)
 {
-    rewrite(buffer, size, growth);
+    rewrite(buffer, size, growth, false);
 }
+
+#ifdef LINEENDS_SSE2_AT_RUN_TIME
+#define SSE2 static __attribute__((target("sse2")))
+SSE2 int64_t growth_sse2(const unsigned char *data, size_t size) { return growth_of(data, size); }
+SSE2 int64_t growth_part_sse2(const unsigned char *data, size_t size) { return growth_of_part(data, size); }
+SSE2 void rewrite_sse2(unsigned char *buffer, size_t size, size_t growth) { rewrite_whole(buffer, size, growth); }
+SSE2 void rewrite_part_sse2(unsigned char *buffer, size_t size, size_t growth) { rewrite_part(buffer, size, growth); }
 
 static bool has_sse2(void)
 {
@@ -273,15 +423,32 @@ int64_t lineends_growth(const unsigned char *data, size_t size)
     return has_sse2() ? growth_sse2(data, size) : growth_of(data, size);
 }
 
+int64_t lineends_growth_part(const unsigned char *data, size_t size)
+{
+    return has_sse2() ? growth_part_sse2(data, size) : growth_of_part(data, size);
+}
+
 void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth)
 {
     if (has_sse2())
         rewrite_sse2(buffer, size, growth);
     else
-        rewrite(buffer, size, growth);
+        rewrite_whole(buffer, size, growth);
+}
+
+void lineends_rewrite_part(unsigned char *buffer, size_t size, size_t growth)
+{
+    if (has_sse2())
+        rewrite_part_sse2(buffer, size, growth);
+    else
+        rewrite_part(buffer, size, growth);
 }
 #else
 int64_t lineends_growth(const unsigned char *data, size_t size) { return growth_of(data, size); }
 
-void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth) { rewrite(buffer, size, growth); }
+int64_t lineends_growth_part(const unsigned char *data, size_t size) { return growth_of_part(data, size); }
+
+void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth) { rewrite_whole(buffer, size, growth); }
+
+void lineends_rewrite_part(unsigned char *buffer, size_t size, size_t growth) { rewrite_part(buffer, size, growth); }
 #endif

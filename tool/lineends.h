@@ -1,4 +1,5 @@
-// Line-ending normalisation of a file image held in memory.
+// Line-ending normalisation of a file image held in memory, or of a file
+// read part by part (see linewindow.h).
 //
 // The image is read as a sequence of steps: CR LF and LF CR pairs become
 // CR LF, a lone LF becomes CR LF, a lone CR and every other byte stay, and
@@ -16,5 +17,16 @@ int64_t lineends_growth(const unsigned char *data, size_t size);
 // size + growth, growth being lineends_growth of those bytes. Afterwards the
 // first size + growth bytes hold the rewritten image.
 void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth);
+
+// The same for a part of a file that more bytes follow: no CR LF is added
+// after a last single byte. The part must end where a step ends whatever
+// follows it, as lineends_part_end finds.
+int64_t lineends_growth_part(const unsigned char *data, size_t size);
+void lineends_rewrite_part(unsigned char *buffer, size_t size, size_t growth);
+
+// How many of the `size` bytes at `data` make whole steps whatever bytes
+// follow: all of them, or all but a last line break that begins a step,
+// since the byte after it may be its partner.
+size_t lineends_part_end(const unsigned char *data, size_t size);
 
 #endif

@@ -17,6 +17,7 @@
 
 #include "dravick.h"
 #include "interrupts.h"
+#include "stream.h"
 
 // The temporary file being written, removed by the interrupt handler. The
 // flag is raised before the file is created, so that an interrupt that
@@ -39,20 +40,6 @@ static void watch_interrupts(void)
         installed = SetConsoleCtrlHandler(on_interrupt, TRUE) != FALSE;
 }
 
-
-// What the original is: the path after following symbolic links, its
-// attributes, its number of hard links, whether it could be opened for
-// deletion, which a replace needs, and what it was when it was looked at
-// (size, last-write time, identity), to tell whether another program
-// changed it meanwhile. The handle stays open until just before the replace
-// and shares only reading and deletion, so that on Windows no other program
-// can write to it meanwhile.
-struct Original {
-    char path[FS_MAX_PATH];
-    BY_HANDLE_FILE_INFORMATION seen;
-    bool deletable;
-    HANDLE handle;
-};
 
 // GetFinalPathNameByHandleA gives a long-path prefix on Windows.
 static void strip_long_prefix(char *path)
@@ -89,6 +76,18 @@ static bool as_read(const BY_HANDLE_FILE_INFORMATION &seen, const FileInfo *info
     return !fs_stamp_get(info, &time) || fs_time_from_filetime(seen.ftLastWriteTime) == time;
 }
 
+// A length other than the look's, or one of 2 GiB or more, which the
+// look's 32-bit size cannot hold and the conversion does not take.
+static ErrorRecord *check_length(const BY_HANDLE_FILE_INFORMATION &seen, const FileInfo *info,
+                                 const char *path)
+{
+    if (seen.nFileSizeHigh != 0 || seen.nFileSizeLow > 0x7FFFFFFFu)
+        return err_win32_code(ERROR_FILE_TOO_LARGE, "GetFileSize", "%s", path);
+    if (seen.nFileSizeLow != info->size)
+        return err_win32_code(FS_ERROR_FILE_CHANGED, "GetFileSize", "%s", path);
+    return NULL;
+}
+
 static ErrorRecord *look_at_original(const char *path, const FileInfo *info, Original *original)
 {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
@@ -105,6 +104,7 @@ static ErrorRecord *look_at_original(const char *path, const FileInfo *info, Ori
     char final_path[FS_MAX_PATH + 8];
     if (!GetFileInformationByHandle(handle, &original->seen)) {
         error = err_win32_failed("GetFileInformationByHandle", path);
+    } else if ((error = check_length(original->seen, info, path)) != NULL) {
     } else if (!as_read(original->seen, info)) {
         error = changed_meanwhile(path);
     } else {
@@ -260,7 +260,7 @@ static unsigned next_serial(void)
 // Returns false, with nothing created, when no name fits. A name already
 // taken is passed over before the interrupt handler is told of it, so that
 // the handler never removes a file that is not ours.
-static bool create_temp(const char *path, DWORD flags, HANDLE *handle, ErrorRecord **error)
+static bool create_temp(const char *path, HANDLE *handle, ErrorRecord **error)
 {
     for (int attempt = 0; attempt < 100; attempt++) {
         char name[FS_MAX_PATH];
@@ -273,7 +273,7 @@ static bool create_temp(const char *path, DWORD flags, HANDLE *handle, ErrorReco
         memcpy(temp_path, name, sizeof name);
         temp_active = 1;
         *error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | flags, NULL, handle);
+                                FILE_ATTRIBUTE_NORMAL, NULL, handle);
         if (*error == NULL)
             return true;
         temp_active = 0;
@@ -325,76 +325,26 @@ static ErrorRecord *check_replaceable(const char *path)
     return fs_close_named(handle, NULL, path);
 }
 
-// A large image is written past the system's cache: through the cache it
-// would take as much memory again, fresh memory that is slow to come by,
-// and be written out later all the same. Small files gain nothing by it.
-static const uint32_t kUnbufferedFrom = 4u << 20;
-
-// What an unbuffered write's buffer, length and position are multiples of:
-// the largest sector size in common use.
-static const uint32_t kSector = 4096;
-
-static bool goes_unbuffered(const unsigned char *data, uint32_t count)
-{
-    return count >= kUnbufferedFrom && reinterpret_cast<uintptr_t>(data) % kSector == 0;
-}
-
-static ErrorRecord *set_end(HANDLE handle, int64_t length, const char *path)
-{
-    FILE_END_OF_FILE_INFO end;
-    end.EndOfFile.QuadPart = length;
-    if (!SetFileInformationByHandle(handle, FileEndOfFileInfo, &end, sizeof end))
-        return err_win32_failed("SetFileInformationByHandle", path);
-    return NULL;
-}
-
-// Unbuffered, only whole sectors move: the bulk straight from the image,
-// the rest through one sector padded with zeros, and then the file is cut
-// back to its length (without moving the file position, which may only
-// stand at a sector boundary).
-static ErrorRecord *write_unbuffered(HANDLE handle, const unsigned char *data, uint32_t count,
-                                     const char *path)
-{
-    alignas(4096) unsigned char last[kSector];
-    uint32_t bulk = count - count % kSector;
-    ErrorRecord *error = write_all(handle, data, bulk, path);
-    if (error != NULL || bulk == count)
-        return error;
-    memset(last, 0, sizeof last);
-    memcpy(last, data + bulk, count - bulk);
-    error = write_all(handle, last, kSector, path);
-    return error != NULL ? error : set_end(handle, count, path);
-}
-
 // The new content goes to a temporary file that only we may read until it
 // takes the original's place: created sharing no reading, which on POSIX
-// also leaves it without permission for others. Just before the replace
-// the original is looked at again; if another program wrote to it
-// meanwhile, it is left as that program left it. A disk whose sectors are
-// larger than the unbuffered write assumes refuses it as a bad parameter:
-// the content then goes through the cache.
-static ErrorRecord *write_by_replace(Original *original, const unsigned char *data, uint32_t count,
+// also leaves it without permission for others. It goes through the
+// system's cache: written window by window, past the cache each write
+// would wait for the disk, which measured slower than one flush at the
+// end. Just before the replace the original is looked at again; if another
+// program wrote to it meanwhile, it is left as that program left it.
+static ErrorRecord *write_by_replace(Original *original, const StreamContent *content,
                                      const FileInfo *info, bool *no_temp)
 {
     HANDLE handle;
     ErrorRecord *error = NULL;
-    bool unbuffered = goes_unbuffered(data, count);
     watch_interrupts();
-    for (;;) {
-        if (!create_temp(original->path, unbuffered ? FILE_FLAG_NO_BUFFERING : 0, &handle, &error)) {
-            *no_temp = true;
-            return NULL;
-        }
-        if (error != NULL)
-            return error;
-        error = unbuffered ? write_unbuffered(handle, data, count, temp_path)
-                           : write_all(handle, data, count, temp_path);
-        if (error == NULL || error->code != ERROR_INVALID_PARAMETER || !unbuffered)
-            break;
-        fs_close_named(handle, NULL, temp_path);
-        drop_temp();
-        unbuffered = false;
+    if (!create_temp(original->path, &handle, &error)) {
+        *no_temp = true;
+        return NULL;
     }
+    if (error != NULL)
+        return error;
+    error = stream_write(content, handle, temp_path);
     if (error == NULL) {
         fs_set_time_handle(handle, info);
         error = flush(handle, temp_path);
@@ -412,34 +362,48 @@ static ErrorRecord *write_by_replace(Original *original, const unsigned char *da
     return replace_original(original->path);
 }
 
-ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_t count,
+ErrorRecord *writeback_open(const char *path, const FileInfo *info, Original *original)
+{
+    return look_at_original(path, info, original);
+}
+
+ErrorRecord *writeback_close(Original *original, ErrorRecord *earlier) { return let_go(original, earlier); }
+
+ErrorRecord *writeback_file(const char *path, Original *original, const StreamContent *content,
                             const FileInfo *info)
 {
-    Original original;
-    ErrorRecord *error = look_at_original(path, info, &original);
-    if (error != NULL)
-        return error;
-    if (original.seen.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-        return let_go(&original, err_win32_code(ERROR_ACCESS_DENIED, "CreateFile", "%s", path));
-    bool in_place = original.seen.nNumberOfLinks > 1;
-    if (!in_place && !original.deletable && (error = check_replaceable(original.path)) != NULL)
-        return let_go(&original, error);
+    ErrorRecord *error;
+    if (original->seen.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        return let_go(original, err_win32_code(ERROR_ACCESS_DENIED, "CreateFile", "%s", path));
+    bool in_place = original->seen.nNumberOfLinks > 1;
+    if (!in_place && !original->deletable && (error = check_replaceable(original->path)) != NULL)
+        return let_go(original, error);
     // Whether the directory takes a temporary file is not known without
     // creating one, so a check run cannot tell; it knows only whether a
     // name for one fits.
     if (run_state.check && !in_place) {
         char name[FS_MAX_PATH];
-        if (temp_name_beside(original.path, 0, name))
-            return let_go(&original, NULL);
+        if (temp_name_beside(original->path, 0, name))
+            return let_go(original, NULL);
         in_place = true;
     }
     if (!in_place) {
-        error = write_by_replace(&original, data, count, info, &in_place);
+        error = write_by_replace(original, content, info, &in_place);
         if (!in_place)
-            return let_go(&original, error);
+            return let_go(original, error);
     }
-    if ((error = let_go(&original, NULL)) != NULL)
-        return error;
-    interrupts_hold();
-    return write_in_place(&original, data, count, info);
+    // The rewrite in place overwrites the very bytes its new content is
+    // made from, each new byte up to the growth ahead of its old one, and
+    // it takes all its new room before it changes the first old byte: so
+    // the whole new content is made in memory first, while the original is
+    // still held as it was looked at.
+    Image image = {NULL, 0, 0};
+    if (!run_state.check && (error = stream_image(content, &image)) != NULL)
+        return let_go(original, error);
+    if ((error = let_go(original, NULL)) == NULL) {
+        interrupts_hold();
+        error = write_in_place(original, image.data, content->count, info);
+    }
+    image_free(&image);
+    return error;
 }

@@ -1,14 +1,39 @@
-// Feeds arbitrary bytes to the fast passes and to the byte-at-a-time pair
-// reader and stops at the first difference.
+// Feeds arbitrary bytes to the fast passes, whole and through windows of a
+// size the first byte picks, and to the byte-at-a-time pair reader, and
+// stops at the first difference.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "lineends.h"
+#include "linewindow.h"
 #include "pair_reader.h"
+
+// The input converted window by window, each window in a buffer of just the
+// room the converting pass asks for.
+static std::string through_windows(const uint8_t *data, size_t size, size_t window)
+{
+    std::string output;
+    LineWindow state;
+    linewindow_start(&state);
+    size_t at = 0;
+    do {
+        size_t length = size - at < window ? size - at : window;
+        std::vector<unsigned char> room(LINEWINDOW_FRONT + 2 * (length + LINEWINDOW_FRONT) + 2);
+        if (length > 0)
+            memcpy(room.data() + LINEWINDOW_FRONT, data + at, length);
+        size_t count = 0;
+        unsigned char *out =
+            linewindow_convert(&state, room.data() + LINEWINDOW_FRONT, length, at + length == size, &count);
+        output.append(reinterpret_cast<const char *>(out), count);
+        at += length;
+    } while (at < size);
+    return output;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -26,6 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool same = want.output.size() == total && memcmp(want.output.data(), buffer, total) == 0;
     free(buffer);
     if (!same)
+        abort();
+    size_t window = size > 0 ? 1 + data[0] % 100 : 1;
+    if (through_windows(data, size, window) != want.output)
         abort();
     return 0;
 }

@@ -71,9 +71,9 @@ TEST_F(ConvertFile, NothingToDoTouchesNothing)
     }
 }
 
-// A large image goes to the disk past the cache, in whole sectors: a length
-// that is no multiple of one, and a last line without its end, must still
-// come out exact, with the old last-write time.
+// A large file goes through many windows: a length that is no multiple of
+// one, and a last line without its end, must still come out exact, with
+// the old last-write time.
 TEST_F(ConvertFile, LargeFileOfOddLengthComesOutExact)
 {
     const uint64_t stamp = 132537600001200000ull;  // whole 10 ms, as the record keeps it

@@ -123,3 +123,43 @@ TEST(LineEnds, LongRandomInputsMatchReference)
         }
     }
 }
+
+// Runs of alternating breaks of every length up to 140, started at every
+// offset in a block of 64 bytes and ended by a byte, by a repeated break or
+// by the file's end: the counting pass takes runs 64 bytes at a time.
+TEST(LineEnds, AlternatingRunsAcrossBlocksMatchReference)
+{
+    for (size_t length = 1; length <= 140; length++) {
+        for (size_t offset = 0; offset < 64; offset += length < 8 ? 1 : 7) {
+            for (char first : {'\r', '\n'}) {
+                std::string run;
+                for (size_t i = 0; i < length; i++)
+                    run += (i % 2 == 0) == (first == '\r') ? '\r' : '\n';
+                std::string before(offset, 'x');
+                expect_same_as_reference(before + run);
+                expect_same_as_reference(before + run + "y");
+                expect_same_as_reference(before + run + run.back() + "y");
+            }
+        }
+    }
+}
+
+// Text with CR LF line ends, blank lines among them, and now and then a
+// lone LF, a lone CR or an LF CR pair put in at a random place.
+TEST(LineEnds, CrLfTextWithStrayBreaksMatchesReference)
+{
+    std::mt19937 rng(77);
+    const char *strays[] = {"\n", "\r", "\n\r", "\r\r", "\n\n"};
+    for (int round = 0; round < 200; round++) {
+        std::string input;
+        while (input.size() < 2000) {
+            input += std::string(std::uniform_int_distribution<size_t>(0, 70)(rng), 'z') + "\r\n";
+            if (std::uniform_int_distribution<int>(0, 3)(rng) == 0)
+                input += "\r\n";
+        }
+        size_t at = std::uniform_int_distribution<size_t>(0, input.size())(rng);
+        input.insert(at, strays[round % 5]);
+        expect_same_as_reference(input);
+        expect_same_as_reference(input.substr(0, at + 1));
+    }
+}

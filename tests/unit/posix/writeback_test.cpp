@@ -12,6 +12,7 @@
 
 #include "dravick.h"
 #include "testutil.h"
+#include "window_buffer.h"
 
 namespace fs = std::filesystem;
 
@@ -43,7 +44,7 @@ namespace {
 // notes the mode of the temporary file, if there is one then.
 struct Meanwhile {
     std::string dir;
-    bool appends;
+    char does;  // a: appends a line, t: cuts the file to its first line, 0: nothing
     unsigned temp_mode;
 };
 
@@ -56,16 +57,21 @@ void act_meanwhile(void *context)
             stat(entry.path().c_str(), &st) == 0)
             m->temp_mode = st.st_mode & 07777;
     }
-    if (m->appends)
+    if (m->does == 'a')
         std::ofstream(m->dir + "/f.txt", std::ios::app | std::ios::binary) << "appended\n";
+    if (m->does == 't')
+        fs::resize_file(m->dir + "/f.txt", 4);
 }
 
 }  // namespace
 
-// Another program appends to the file while it is converted: the file is
-// left as that program left it, no temporary file stays, a sharing
-// violation is reported and no change line printed. The temporary file is
-// for its owner alone until it takes the original's place and mode.
+// Another program appends to the file or cuts it while it is converted:
+// the file is left as that program left it, no temporary file stays, the
+// change is reported and no change line printed. Between the two passes
+// (at the second pass's first read) the second pass finds the length
+// changed; later the look before the replace finds it written to. The
+// temporary file is for its owner alone until it takes the original's place
+// and mode.
 TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
 {
     const struct {
@@ -73,21 +79,25 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
         bool linked;
         WinposixCall call;
         int n;
-        bool appends;
+        char does;
+        DWORD code;
     } cases[] = {
-        {"between the read and the look", false, WINPOSIX_CALL_CREATE, 2, true},
-        {"while the temporary file is written", false, WINPOSIX_CALL_CLOSE, 2, true},
-        {"before the rewrite in place", true, WINPOSIX_CALL_CREATE, 3, true},
-        {"nobody", false, WINPOSIX_CALL_CLOSE, 2, false},
+        {"between the passes", false, WINPOSIX_CALL_READ, 2, 'a', FS_ERROR_FILE_CHANGED},
+        {"between the passes", false, WINPOSIX_CALL_READ, 2, 't', FS_ERROR_FILE_CHANGED},
+        {"between the passes, in place", true, WINPOSIX_CALL_READ, 2, 'a', FS_ERROR_FILE_CHANGED},
+        {"between the passes, in place", true, WINPOSIX_CALL_READ, 2, 't', FS_ERROR_FILE_CHANGED},
+        {"once the temporary file is written", false, WINPOSIX_CALL_CLOSE, 1, 'a', ERROR_SHARING_VIOLATION},
+        {"before the rewrite in place", true, WINPOSIX_CALL_CREATE, 2, 'a', ERROR_SHARING_VIOLATION},
+        {"nobody", false, WINPOSIX_CALL_CLOSE, 1, 0, 0},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.when);
+        SCOPED_TRACE(std::string(c.when) + " " + c.does);
         fs::remove_all(path("g.txt"));
         write_file("f.txt", "one\ntwo\n");
         ASSERT_EQ(0, chmod(path("f.txt").c_str(), 0640));
         if (c.linked)
             fs::create_hard_link(path("f.txt"), path("g.txt"));
-        Meanwhile meanwhile = {dir(), c.appends, 0};
+        Meanwhile meanwhile = {dir(), c.does, 0};
         winposix_act_nth(c.call, c.n, act_meanwhile, &meanwhile);
         ErrorRecord *error = convert("f.txt");
         winposix_fail_reset();
@@ -95,7 +105,7 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
         if (c.linked)
             names.push_back("g.txt");
         EXPECT_EQ(names, list_dir(""));
-        if (!c.appends) {
+        if (c.does == 0) {
             EXPECT_EQ(nullptr, error) << error->text;
             EXPECT_EQ(0600u, meanwhile.temp_mode);
             EXPECT_EQ("one\r\ntwo\r\n", read_file("f.txt"));
@@ -106,14 +116,13 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
             continue;
         }
         ASSERT_NE(nullptr, error);
-        EXPECT_EQ(ERROR_SHARING_VIOLATION, error->code) << error->text;
-        EXPECT_EQ("one\ntwo\nappended\n", read_file("f.txt"));
+        EXPECT_EQ(static_cast<int32_t>(c.code), error->code) << error->text;
+        EXPECT_EQ(c.does == 'a' ? "one\ntwo\nappended\n" : "one\n", read_file("f.txt"));
         EXPECT_EQ("", out_);
     }
 }
 
-// Also for a file large enough to be written unbuffered, where a refusal
-// of the unbuffered write (a bad parameter) is taken through the cache.
+// Also for a file of many windows.
 TEST_F(WriteBack, EveryInjectedFailureKeepsOldOrNewWhole)
 {
     std::string large_before, large_after;
@@ -245,21 +254,23 @@ TEST_F(WriteBack, FailedRewriteOfHardLinkedFileKeepsLength)
     }
 }
 
-// A file that changed between its reading and its rewrite in place is left
-// as it is now, not cut to the length that was read.
-TEST_F(WriteBack, HardLinkedFileChangedSinceItWasRead)
+// A file that changed between its counting and its rewrite in place is left
+// as it is now, not cut to the length that was counted.
+TEST_F(WriteBack, HardLinkedFileChangedSinceItWasCounted)
 {
-    const std::string now = "one\ntwo\nthree and more\n";
-    write_file("a.txt", now);
+    write_file("a.txt", "one\ntwo\n");
     fs::create_hard_link(path("a.txt"), path("b.txt"));
     FileInfo info = {};
     ASSERT_EQ(nullptr, fs_stat(path("a.txt").c_str(), &info));
-    info.size = 8;  // what "one\ntwo\n" held when it was read
-    const char converted[] = "one\r\ntwo\r\n";
-    ErrorRecord *error = writeback_file(path("a.txt").c_str(), reinterpret_cast<const unsigned char *>(converted),
-                                        sizeof converted - 1, &info);
+    Original original;
+    ASSERT_EQ(nullptr, writeback_open(path("a.txt").c_str(), &info, &original));
+    const std::string now = "one\ntwo\nthree and more\n";
+    write_file("b.txt", now);
+    TestWindowBuffer window(16);
+    StreamContent content = {original.handle, original.path, 8, 10, window.buffer};
+    ErrorRecord *error = writeback_file(path("a.txt").c_str(), &original, &content, &info);
     ASSERT_NE(nullptr, error);
-    EXPECT_EQ(ERROR_SHARING_VIOLATION, error->code);
+    EXPECT_EQ(FS_ERROR_FILE_CHANGED, error->code);
     EXPECT_EQ(now, read_file("b.txt"));
 }
 

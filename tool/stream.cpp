@@ -1,0 +1,127 @@
+// The passes over a file through a fixed buffer. Each window is read in
+// right after the byte of room for the carried byte, and the second pass
+// converts it in place there, into the room behind it, and writes it on.
+#include "stream.h"
+
+#include <string.h>
+
+#include "dravick.h"
+#include "lineends.h"
+#include "linewindow.h"
+
+size_t stream_buffer_size(size_t window)
+{
+    // A window and its carried byte grown to twice their size, and CR LF.
+    return 2 * (window + LINEWINDOW_FRONT) + 2;
+}
+
+static ErrorRecord *changed_meanwhile(const char *path)
+{
+    return err_win32_code(FS_ERROR_FILE_CHANGED, "ReadFile", "%s", path);
+}
+
+static ErrorRecord *seek_start(HANDLE source, const char *path)
+{
+    LARGE_INTEGER start;
+    start.QuadPart = 0;
+    if (!SetFilePointerEx(source, start, NULL, FILE_BEGIN))
+        return err_win32_failed("SetFilePointerEx", path);
+    return NULL;
+}
+
+// Reads exactly `count` bytes: a file that ends before has shrunk.
+static ErrorRecord *read_exact(HANDLE source, unsigned char *at, size_t count, const char *path)
+{
+    ErrorRecord *error = fs_read_all(source, at, static_cast<int32_t>(count));
+    if (error == &err_lib_record && error->code == ERR_READ)
+        return changed_meanwhile(path);
+    return err_about_file(error, "ReadFile", path);
+}
+
+// Past the bytes counted the file must end: one that goes on has grown.
+static ErrorRecord *read_end(HANDLE source, const char *path)
+{
+    unsigned char extra;
+    DWORD done = 0;
+    ErrorRecord *error = w32_ReadFile(source, &extra, 1, &done, NULL);
+    if (error != NULL)
+        return err_about_file(error, "ReadFile", path);
+    return done != 0 ? changed_meanwhile(path) : NULL;
+}
+
+static size_t next_window(uint32_t left, size_t window) { return left < window ? left : window; }
+
+ErrorRecord *stream_count(HANDLE source, uint32_t size, const StreamBuffer *buffer, int64_t *growth,
+                          unsigned char head[2], const char *path)
+{
+    ErrorRecord *error;
+    unsigned char *window = buffer->data + LINEWINDOW_FRONT;
+    LineWindow state;
+    linewindow_start(&state);
+    *growth = 0;
+    head[0] = head[1] = 0;
+    uint32_t left = size;
+    do {
+        size_t length = next_window(left, buffer->window);
+        if ((error = read_exact(source, window, length, path)) != NULL)
+            return error;
+        if (left == size)
+            memcpy(head, window, length < 2 ? length : 2);
+        left -= static_cast<uint32_t>(length);
+        *growth += linewindow_growth(&state, window, length, left == 0);
+    } while (left > 0);
+    return NULL;
+}
+
+static ErrorRecord *write_out(HANDLE target, const unsigned char *data, size_t count, const char *path)
+{
+    return err_about_file(fs_write_all(target, data, static_cast<int32_t>(count)), "WriteFile", path);
+}
+
+ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const char *target_path)
+{
+    ErrorRecord *error = seek_start(content->source, content->path);
+    if (error != NULL)
+        return error;
+    unsigned char *window = content->buffer.data + LINEWINDOW_FRONT;
+    LineWindow state;
+    linewindow_start(&state);
+    uint32_t left = content->size;
+    uint64_t made = 0;  // converted bytes so far
+    do {
+        size_t length = next_window(left, content->buffer.window);
+        if ((error = read_exact(content->source, window, length, content->path)) != NULL)
+            return error;
+        left -= static_cast<uint32_t>(length);
+        size_t count;
+        const unsigned char *out = linewindow_convert(&state, window, length, left == 0, &count);
+        made += count;
+        if (made > content->count)
+            return changed_meanwhile(content->path);
+        if ((error = write_out(target, out, count, target_path)) != NULL)
+            return error;
+    } while (left > 0);
+    if (made != content->count)
+        return changed_meanwhile(content->path);
+    return read_end(content->source, content->path);
+}
+
+ErrorRecord *stream_image(const StreamContent *content, Image *image)
+{
+    ErrorRecord *error = seek_start(content->source, content->path);
+    if (error != NULL)
+        return error;
+    if (!image_alloc(image, content->count))
+        fatal("Memory allocation error");
+    uint32_t size = content->size;
+    if ((error = read_exact(content->source, image->data, size, content->path)) == NULL &&
+        (error = read_end(content->source, content->path)) == NULL &&
+        lineends_growth(image->data, size) != static_cast<int64_t>(content->count) - size)
+        error = changed_meanwhile(content->path);
+    if (error != NULL) {
+        image_free(image);
+        return error;
+    }
+    lineends_rewrite(image->data, size, content->count - size);
+    return NULL;
+}

@@ -1,0 +1,53 @@
+// A file's conversion through one small buffer that is used again and
+// again, whatever the file's size: a counting pass reads the file window by
+// window, and, where it grows, a second pass reads it again and writes the
+// converted windows to another file. Memory taken never grows with the
+// file; only the in-place rewrite of a file with several names makes the
+// whole content in memory (stream_image).
+#ifndef DRAVICK_STREAM_H
+#define DRAVICK_STREAM_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "fslib.h"
+#include "image.h"
+
+// The buffer the passes go through: stream_buffer_size(window) bytes,
+// which `window` bytes of the file are read into at a time.
+struct StreamBuffer {
+    unsigned char *data;
+    size_t window;
+};
+
+size_t stream_buffer_size(size_t window);
+
+// Counts the growth of the `size` bytes of the file open at `source`, read
+// from where the handle stands: a handle just opened, at the file's start
+// (the system call a seek takes is saved on every file of a walk). Its first two bytes (zeros where it is shorter) go to
+// `head`. A file that ends early is reported as changed, naming `path`.
+ErrorRecord *stream_count(HANDLE source, uint32_t size, const StreamBuffer *buffer, int64_t *growth,
+                          unsigned char head[2], const char *path);
+
+// What makes a file's new content: the file of `size` bytes open at
+// `source` (named `path`), read again from its start and converted, which
+// comes to `count` bytes as counted before.
+struct StreamContent {
+    HANDLE source;
+    const char *path;
+    uint32_t size;
+    uint32_t count;
+    StreamBuffer buffer;
+};
+
+// Writes the new content to `target` (named `target_path`), from where it
+// stands. When the source is no longer what was counted (it ends early,
+// goes on past its size, or converts to another length: another program
+// wrote to it), the write stops and that is reported.
+ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const char *target_path);
+
+// The new content made whole in a fresh image of `count` bytes, with the
+// same checks as stream_write. Out of memory is fatal.
+ErrorRecord *stream_image(const StreamContent *content, Image *image);
+
+#endif
