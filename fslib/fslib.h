@@ -184,6 +184,11 @@ uint32_t fs_attr_system(uint32_t attributes);
 // failure its content is not the file's.
 ErrorRecord *fs_read_file_exact(const char *path, void *buffer, uint32_t size);
 
+// The same through a handle the caller opened (from its start), so that
+// what is read is the very file the caller looked at; `name` names it in
+// errors.
+ErrorRecord *fs_read_handle_exact(HANDLE handle, const char *name, void *buffer, uint32_t size);
+
 // ---------------------------------------------------------------------------
 // Directory listing (fslist.cpp)
 

@@ -28,19 +28,17 @@ void report_error(const ErrorRecord *error);
 // check run the file is read and looked at as for a rewrite, no more.
 ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info);
 
-// Replaces the content of the file at `path` (already expanded) with
-// `count` bytes and puts the last-write time recorded in `info` back. At
-// every moment the path holds the whole old or the whole new content; on
-// failure the old content is left as it was. In a check run it only looks
-// at the file, returning the refusal a rewrite would meet where that can
-// be known without writing; `data` is not read then.
-ErrorRecord *writeback_file(const char *path, const unsigned char *data, uint32_t count,
-                            const FileInfo *info);
+// The same for a file the walk listed in a directory it holds: the entry
+// itself, never a link, and only while it is what the listing saw.
+ErrorRecord *convert_listed(const char *path, const FileInfo *entry);
 
 // Converts every "txt" and "csc" file below the directory in `path`, a
 // buffer of `path_size` characters that the walk writes names into and
-// restores. Errors of single entries are printed where they happen; the
-// error of this level's listing is returned.
+// restores. The directory is held open while the walk is inside it, and
+// nothing below it is followed: a subdirectory is entered, and a file
+// converted, only as the entry the listing saw, never through a link.
+// Errors of single entries are printed where they happen; the error of
+// this level's listing is returned.
 ErrorRecord *walk_tree(char *path, int path_size, const char *pattern);
 
 // Prints the formatted message and CR LF on standard error and ends the

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "dravick.h"
+#include "writeback.h"
 #include "testutil.h"
 
 namespace fs = std::filesystem;
@@ -75,10 +76,10 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
         int n;
         bool appends;
     } cases[] = {
-        {"between the read and the look", false, WINPOSIX_CALL_CREATE, 2, true},
-        {"while the temporary file is written", false, WINPOSIX_CALL_CLOSE, 2, true},
-        {"before the rewrite in place", true, WINPOSIX_CALL_CREATE, 3, true},
-        {"nobody", false, WINPOSIX_CALL_CLOSE, 2, false},
+        {"between the read and the temporary file", false, WINPOSIX_CALL_CREATE, 2, true},
+        {"while the temporary file is written", false, WINPOSIX_CALL_CLOSE, 1, true},
+        {"before the rewrite in place", true, WINPOSIX_CALL_CREATE, 2, true},
+        {"nobody", false, WINPOSIX_CALL_CLOSE, 1, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.when);
@@ -256,8 +257,13 @@ TEST_F(WriteBack, HardLinkedFileChangedSinceItWasRead)
     ASSERT_EQ(nullptr, fs_stat(path("a.txt").c_str(), &info));
     info.size = 8;  // what "one\ntwo\n" held when it was read
     const char converted[] = "one\r\ntwo\r\n";
-    ErrorRecord *error = writeback_file(path("a.txt").c_str(), reinterpret_cast<const unsigned char *>(converted),
-                                        sizeof converted - 1, &info);
+    Original original;
+    ErrorRecord *error = original_open(path("a.txt").c_str(), LINK_REFUSED, &original);
+    if (error == nullptr)
+        error = original_as_looked(&original, &info);
+    if (error == nullptr)
+        error = writeback_file(&original, reinterpret_cast<const unsigned char *>(converted),
+                               sizeof converted - 1, &info);
     ASSERT_NE(nullptr, error);
     EXPECT_EQ(ERROR_SHARING_VIOLATION, error->code);
     EXPECT_EQ(now, read_file("b.txt"));
