@@ -223,3 +223,52 @@ TEST_F(HostileTree, MetadataFromTheOriginalOnly)
     EXPECT_EQ(04755u, st.st_mode & 07777);
     EXPECT_EQ(std::vector<std::string>{"f.txt"}, list_dir("tree"));
 }
+
+// What resolves, reads and converts is not refused at the write-back for
+// how the path looks from elsewhere: a relative path whose absolute form is
+// longer than 260 characters, a working folder whose name holds a
+// backslash, a last-write time past what the record holds (kept exactly).
+TEST_F(HostileTree, NoRefusalForWhereThePathLeads)
+{
+    std::string deep = path("tree");
+    std::string rel_deep = "tree";
+    while (deep.size() < 300) {
+        deep += "/" + std::string(40, 'd');
+        rel_deep += "/" + std::string(40, 'd');
+        make_dir(rel_deep);
+    }
+    make_dir(rel_deep + "/w");
+    write_file(rel_deep + "/w/f.txt", "f\n");
+    make_dir("a\\b");
+    make_dir("a\\b/w");
+    write_file("a\\b/w/f.txt", "f\n");
+    make_dir("late");
+    write_file("late/f.txt", "f\n");
+    struct timespec times[2] = {{0, UTIME_OMIT}, {10413792000, 123456700}};  // 2300-01-01
+    ASSERT_EQ(0, utimensat(AT_FDCWD, path("late/f.txt").c_str(), times, 0));
+
+    char cwd[4096];
+    ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
+    const std::string places[] = {deep, path("a\\b"), path("late")};
+    for (const std::string &place : places) {
+        SCOPED_TRACE(place);
+        ASSERT_EQ(0, chdir(place.c_str()));
+        char buffer[FS_MAX_PATH] = "w";
+        if (place == path("late"))
+            snprintf(buffer, sizeof buffer, ".");
+        testing::internal::CaptureStdout();
+        report_error(walk_tree(buffer, FS_MAX_PATH, "*.*"));
+        fflush(stdout);
+        std::string out = testing::internal::GetCapturedStdout();
+        std::string converted = place == path("late") ? ".\\f.txt" : "w\\f.txt";
+        EXPECT_EQ(converted + " change in size 1\r\n", out);
+        ASSERT_EQ(0, chdir(cwd));
+    }
+    EXPECT_EQ("f\r\n", read_file(rel_deep + "/w/f.txt"));
+    EXPECT_EQ("f\r\n", read_file("a\\b/w/f.txt"));
+    EXPECT_EQ("f\r\n", read_file("late/f.txt"));
+    struct stat st;
+    ASSERT_EQ(0, stat(path("late/f.txt").c_str(), &st));
+    EXPECT_EQ(10413792000, st.st_mtim.tv_sec);
+    EXPECT_EQ(123456700, st.st_mtim.tv_nsec);
+}
