@@ -19,26 +19,10 @@ ErrorRecord *wb_write_all(HANDLE handle, const unsigned char *data, uint32_t cou
     return err_about_file(fs_write_all(handle, data, static_cast<int32_t>(count)), "WriteFile", path);
 }
 
-ErrorRecord *wb_flush(HANDLE handle, const char *path)
-{
-    if (!FlushFileBuffers(handle))
-        return err_win32_failed("FlushFileBuffers", path);
-    return NULL;
-}
-
 DWORD content_flags(const unsigned char *data, uint32_t count)
 {
     bool unbuffered = count >= kUnbufferedFrom && reinterpret_cast<uintptr_t>(data) % kSector == 0;
     return unbuffered ? FILE_FLAG_NO_BUFFERING : 0;
-}
-
-static ErrorRecord *set_end(HANDLE handle, int64_t length, const char *path)
-{
-    FILE_END_OF_FILE_INFO end;
-    end.EndOfFile.QuadPart = length;
-    if (!SetFileInformationByHandle(handle, FileEndOfFileInfo, &end, sizeof end))
-        return err_win32_failed("SetFileInformationByHandle", path);
-    return NULL;
 }
 
 // Unbuffered, only whole sectors move: the bulk straight from the image,
@@ -56,7 +40,7 @@ static ErrorRecord *write_unbuffered(HANDLE handle, const unsigned char *data, u
     memset(last, 0, sizeof last);
     memcpy(last, data + bulk, count - bulk);
     error = wb_write_all(handle, last, kSector, path);
-    return error != NULL ? error : set_end(handle, count, path);
+    return error != NULL ? error : w32_SetFileInformationByHandle(handle, count, path);
 }
 
 ErrorRecord *content_write(HANDLE handle, DWORD flags, const unsigned char *data, uint32_t count)

@@ -47,6 +47,23 @@ struct Expected {
     const BY_HANDLE_FILE_INFORMATION *seen;
 };
 
+// What an opened file must be: a link is told (*link) for the caller to
+// refuse or follow; else a regular file as expected.
+static ErrorRecord *judge(const BY_HANDLE_FILE_INFORMATION &now, const Expected &expected, const char *path,
+                          bool *link)
+{
+    *link = (now.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (*link)
+        return NULL;
+    if (now.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+        return err_win32_code(ERROR_ACCESS_DENIED, "CreateFile", "%s", path);
+    if (expected.info != NULL && !as_looked(now, expected.info))
+        return original_changed(path);
+    if (expected.seen != NULL && !same_file(*expected.seen, now))
+        return original_changed(path);
+    return NULL;
+}
+
 // The one open-and-compare: opens `path` without following a link in its
 // last component and checks what it finds. A link comes back as such
 // (*link set, the handle open) for the caller to refuse or follow.
@@ -57,17 +74,9 @@ static ErrorRecord *open_checked(const char *path, DWORD access, DWORD share, co
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL, handle);
     if (error != NULL)
         return error;
-    *link = false;
-    if (!GetFileInformationByHandle(*handle, now))
-        error = err_win32_failed("GetFileInformationByHandle", path);
-    else if (now->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        *link = true;
-    else if (now->dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
-        error = err_win32_code(ERROR_ACCESS_DENIED, "CreateFile", "%s", path);
-    else if (expected.info != NULL && !as_looked(*now, expected.info))
-        error = original_changed(path);
-    else if (expected.seen != NULL && !same_file(*expected.seen, *now))
-        error = original_changed(path);
+    error = w32_GetFileInformationByHandle(*handle, now, path);
+    if (error == NULL)
+        error = judge(*now, expected, path, link);
     if (error != NULL)
         return fs_close_named(*handle, error, path);
     return NULL;
@@ -106,10 +115,7 @@ static ErrorRecord *target_of(const char *path, char *target)
     if (error != NULL)
         return error;
     char final_path[FS_MAX_PATH + 8];
-    DWORD length = GetFinalPathNameByHandleA(handle, final_path, sizeof final_path, 0);
-    if (length == 0 || length >= sizeof final_path) {
-        error = err_win32_failed("GetFinalPathNameByHandle", path);
-    } else {
+    if ((error = w32_GetFinalPathNameByHandle(handle, final_path, sizeof final_path, path)) == NULL) {
         strip_long_prefix(final_path);
         if (strlen(final_path) >= FS_MAX_PATH)
             error = err_win32_code(ERROR_FILENAME_EXCED_RANGE, "GetFinalPathNameByHandle", "%s", path);

@@ -102,11 +102,11 @@ void temp_drop(void)
 
 ErrorRecord *temp_replace(const char *path)
 {
-    if (ReplaceFileA(path, temp_path, NULL, REPLACEFILE_IGNORE_MERGE_ERRORS, NULL, NULL)) {
+    ErrorRecord *error = w32_ReplaceFile(path, temp_path);
+    if (error == NULL) {
         temp_active = 0;
         return NULL;
     }
-    ErrorRecord *error = err_win32_failed("ReplaceFile", path);
     // The original may already be gone with the new content still under the
     // temporary name: then that name is the only copy left, and moving it
     // into place is the way forward.

@@ -83,12 +83,9 @@ static ErrorRecord *hold_directory(const char *path, DWORD flags, HANDLE *handle
     if (error != NULL)
         return error;
     BY_HANDLE_FILE_INFORMATION seen;
-    *link = false;
-    if (!GetFileInformationByHandle(*handle, &seen))
-        error = err_win32_failed("GetFileInformationByHandle", path);
-    else if (seen.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        *link = true;
-    else if (!(seen.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    error = w32_GetFileInformationByHandle(*handle, &seen, path);
+    *link = error == NULL && (seen.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (error == NULL && !*link && !(seen.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         error = err_win32_code(ERROR_DIRECTORY, "CreateFile", "%s", path);
     if (error != NULL)
         return fs_close_named(*handle, error, path);

@@ -14,21 +14,15 @@
 
 static ErrorRecord *set_length(HANDLE handle, int64_t length, const char *path)
 {
-    LARGE_INTEGER position;
-    position.QuadPart = length;
-    if (!SetFilePointerEx(handle, position, NULL, FILE_BEGIN) || !SetEndOfFile(handle))
-        return err_win32_failed("SetEndOfFile", path);
-    return NULL;
+    ErrorRecord *error = w32_SetFilePointerEx(handle, length, path);
+    return error != NULL ? error : w32_SetEndOfFile(handle, path);
 }
 
 static ErrorRecord *write_at(HANDLE handle, int64_t offset, const unsigned char *data, uint32_t count,
                              const char *path)
 {
-    LARGE_INTEGER position;
-    position.QuadPart = offset;
-    if (!SetFilePointerEx(handle, position, NULL, FILE_BEGIN))
-        return err_win32_failed("SetFilePointerEx", path);
-    return wb_write_all(handle, data, count, path);
+    ErrorRecord *error = w32_SetFilePointerEx(handle, offset, path);
+    return error != NULL ? error : wb_write_all(handle, data, count, path);
 }
 
 // The in-place rewrite. The file only grows, so the bytes past its old end
@@ -61,7 +55,7 @@ static ErrorRecord *write_in_place(const Original *original, const unsigned char
             // Past the rewrite there is no old copy to go back to: a failed
             // flush is reported, and the file holds what the cache holds.
             original_put_time(original, info, handle);
-            error = wb_flush(handle, path);
+            error = w32_FlushFileBuffers(handle, path);
         }
     }
     return fs_close_named(handle, error, path);
@@ -88,7 +82,7 @@ static TempOutcome write_temp(const Original *original, const unsigned char *dat
     }
     if (*error == NULL) {
         original_put_time(original, info, handle);
-        *error = wb_flush(handle, temp_name());
+        *error = w32_FlushFileBuffers(handle, temp_name());
     }
     // Closing it gives it the original's owner, group, mode and ACLs.
     *error = fs_close_named(handle, *error, temp_name());

@@ -68,7 +68,6 @@ DWORD content_flags(const unsigned char *data, uint32_t count);
 
 // Writing through a handle, naming `path` in errors.
 ErrorRecord *wb_write_all(HANDLE handle, const unsigned char *data, uint32_t count, const char *path);
-ErrorRecord *wb_flush(HANDLE handle, const char *path);
 
 // Replaces the original's content with `count` bytes and puts its last-write
 // time back; the original's handle is let go on every path.
