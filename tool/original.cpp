@@ -1,6 +1,7 @@
 // The original file: opened once, checked against the caller's look, and
 // then the one source of what is read and of the metadata the new file
 // takes. Every further look opens it again and compares its identity.
+#include <stdio.h>
 #include <string.h>
 
 #include "dravick.h"
@@ -125,12 +126,21 @@ static ErrorRecord *target_of(const char *path, char *target)
     return fs_close_named(handle, error, path);
 }
 
+// A bare name is given its folder, the current one: the replace and the
+// temporary file beside it are then in the same, named folder (Wine's
+// replace refuses a bare name).
+static bool keep_path(const char *path, char *kept)
+{
+    const char *folder = strpbrk(path, "\\/:") == NULL ? ".\\" : "";
+    int written = snprintf(kept, FS_MAX_PATH, "%s%s", folder, path);
+    return written > 0 && written < FS_MAX_PATH;
+}
+
 ErrorRecord *original_open(const char *path, LinkRule rule, Original *original)
 {
     original->handle = NULL;
-    if (strlen(path) >= sizeof original->path)
+    if (!keep_path(path, original->path))
         return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "CreateFile", "%s", path);
-    memcpy(original->path, path, strlen(path) + 1);
     Expected expected = {NULL, NULL};
     bool link = false;
     ErrorRecord *error = open_original(path, expected, original, &link);
