@@ -259,11 +259,12 @@ TEST_F(WriteBack, HardLinkedFileChangedSinceItWasRead)
     const char converted[] = "one\r\ntwo\r\n";
     Original original;
     ErrorRecord *error = original_open(path("a.txt").c_str(), LINK_REFUSED, &original);
-    if (error == nullptr)
+    if (error == nullptr) {
         error = original_as_looked(&original, &info);
-    if (error == nullptr)
-        error = writeback_file(&original, reinterpret_cast<const unsigned char *>(converted),
-                               sizeof converted - 1, &info);
+        error = error != nullptr ? original_let_go(&original, error)
+                                 : writeback_file(&original, reinterpret_cast<const unsigned char *>(converted),
+                                                  sizeof converted - 1, &info);
+    }
     ASSERT_NE(nullptr, error);
     EXPECT_EQ(ERROR_SHARING_VIOLATION, error->code);
     EXPECT_EQ(now, read_file("b.txt"));
