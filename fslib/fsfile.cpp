@@ -235,7 +235,7 @@ static ErrorRecord *open_file_size(HANDLE handle, const char *name, int64_t *siz
 // Reads exactly `size` bytes of an open file that must be that long: the
 // length is checked before, and a further read must find the end. Only a
 // disk file is read: a pipe or a device could block that read for ever.
-static ErrorRecord *read_whole_open(HANDLE handle, const char *name, void *buffer, uint32_t size)
+ErrorRecord *fs_read_handle_exact(HANDLE handle, const char *name, void *buffer, uint32_t size)
 {
     if (GetFileType(handle) != FILE_TYPE_DISK)
         return err_win32_code(ERROR_NOT_SUPPORTED, "GetFileType", "%s", name);
@@ -270,7 +270,7 @@ static ErrorRecord *read_whole_expanded(const char *expanded, void *buffer, uint
     ErrorRecord *r = open_expanded(expanded, 'r', &h);
     if (r)
         return r;
-    r = read_whole_open(h, expanded, buffer, size);
+    r = fs_read_handle_exact(h, expanded, buffer, size);
     return fs_close_named(h, r, expanded);
 }
 

@@ -95,6 +95,18 @@ ErrorRecord *w32_RegQueryValueEx(HKEY key, const char *name, LPDWORD reserved, L
                                  LPBYTE data, LPDWORD size);
 ErrorRecord *w32_RegCloseKey(HKEY key);
 
+// Calls on an open file (and the replace), their failure naming `path`.
+// w32_SetFileInformationByHandle sets the end of file only.
+ErrorRecord *w32_GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION *info,
+                                            const char *path);
+ErrorRecord *w32_SetFilePointerEx(HANDLE handle, int64_t offset, const char *path);
+ErrorRecord *w32_SetEndOfFile(HANDLE handle, const char *path);
+ErrorRecord *w32_SetFileInformationByHandle(HANDLE handle, int64_t end_of_file, const char *path);
+ErrorRecord *w32_FlushFileBuffers(HANDLE handle, const char *path);
+// A path that does not fit `size` fails with ERROR_FILENAME_EXCED_RANGE.
+ErrorRecord *w32_GetFinalPathNameByHandle(HANDLE handle, char *out, DWORD size, const char *path);
+ErrorRecord *w32_ReplaceFile(const char *replaced, const char *replacement);
+
 // Clean-up steps: they always close, and keep an earlier error over their own.
 ErrorRecord *fs_close(HANDLE handle, ErrorRecord *earlier);
 // The same, where a failed close is reported naming `path`.
@@ -183,6 +195,11 @@ uint32_t fs_attr_system(uint32_t attributes);
 // changed since the caller looked); the buffer is never overrun, and on
 // failure its content is not the file's.
 ErrorRecord *fs_read_file_exact(const char *path, void *buffer, uint32_t size);
+
+// The same through a handle the caller opened (from its start), so that
+// what is read is the very file the caller looked at; `name` names it in
+// errors.
+ErrorRecord *fs_read_handle_exact(HANDLE handle, const char *name, void *buffer, uint32_t size);
 
 // ---------------------------------------------------------------------------
 // Directory listing (fslist.cpp)

@@ -110,9 +110,11 @@ static int is_dot_entry(const char *name)
     return xzstrcmp(name, ".") == 0 || xzstrcmp(name, "..") == 0;
 }
 
+// The name as found, whole: where the system lets a name hold a backslash
+// or a colon (POSIX), the part after it would be another entry's name.
 static void fill_entry(const WIN32_FIND_DATAA *found, FileInfo *info)
 {
-    xzstrncpy(info->name, fs_filename(found->cFileName), sizeof info->name);
+    xzstrncpy(info->name, found->cFileName, sizeof info->name);
     fs_info_from_find(found, info->name, info);
 }
 

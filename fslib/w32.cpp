@@ -131,3 +131,62 @@ ErrorRecord *reg_close(HKEY *key, ErrorRecord *earlier)
     *key = 0;
     return earlier ? earlier : closed;
 }
+
+// Calls on an open file whose failure names the file's path.
+
+ErrorRecord *w32_GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION *info,
+                                            const char *path)
+{
+    if (!GetFileInformationByHandle(handle, info))
+        return err_win32_failed("GetFileInformationByHandle", path);
+    return 0;
+}
+
+ErrorRecord *w32_SetFilePointerEx(HANDLE handle, int64_t offset, const char *path)
+{
+    LARGE_INTEGER position;
+    position.QuadPart = offset;
+    if (!SetFilePointerEx(handle, position, 0, FILE_BEGIN))
+        return err_win32_failed("SetFilePointerEx", path);
+    return 0;
+}
+
+ErrorRecord *w32_SetEndOfFile(HANDLE handle, const char *path)
+{
+    if (!SetEndOfFile(handle))
+        return err_win32_failed("SetEndOfFile", path);
+    return 0;
+}
+
+ErrorRecord *w32_SetFileInformationByHandle(HANDLE handle, int64_t end_of_file, const char *path)
+{
+    FILE_END_OF_FILE_INFO end;
+    end.EndOfFile.QuadPart = end_of_file;
+    if (!SetFileInformationByHandle(handle, FileEndOfFileInfo, &end, sizeof end))
+        return err_win32_failed("SetFileInformationByHandle", path);
+    return 0;
+}
+
+ErrorRecord *w32_FlushFileBuffers(HANDLE handle, const char *path)
+{
+    if (!FlushFileBuffers(handle))
+        return err_win32_failed("FlushFileBuffers", path);
+    return 0;
+}
+
+ErrorRecord *w32_GetFinalPathNameByHandle(HANDLE handle, char *out, DWORD size, const char *path)
+{
+    DWORD length = GetFinalPathNameByHandleA(handle, out, size, 0);
+    if (length == 0)
+        return err_win32_failed("GetFinalPathNameByHandle", path);
+    if (length >= size)
+        return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "GetFinalPathNameByHandle", "%s", shown(path));
+    return 0;
+}
+
+ErrorRecord *w32_ReplaceFile(const char *replaced, const char *replacement)
+{
+    if (!ReplaceFileA(replaced, replacement, 0, REPLACEFILE_IGNORE_MERGE_ERRORS, 0, 0))
+        return err_win32_failed("ReplaceFile", replaced);
+    return 0;
+}

@@ -1,11 +1,12 @@
-// The conversion of one file: open it and check it is as it was looked at,
-// count how much it grows by reading it through a small buffer, and, where
-// it grows, hand it to the safe write-back, which reads and converts it
-// again on its way to the new file. The buffer is the same for every file
+// The conversion of one file: open it once and check it is as it was
+// looked at, count how much it grows by reading it through that handle and
+// a small buffer, and, where it grows, hand it to the safe write-back,
+// which reads and converts it again on its way to the new file. The buffer is the same for every file
 // of a run: its size does not depend on the file's.
 #include "dravick.h"
 #include "interrupts.h"
 #include "stream.h"
+#include "writeback.h"
 
 static const int64_t kSizeLimit = 0x7FFFFFFF;  // the growth is printed as a signed 32-bit number
 
@@ -66,26 +67,39 @@ static ErrorRecord *count_growth(const char *source, const Original *original, u
     return NULL;
 }
 
-ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info)
+static ErrorRecord *convert_one(const char *source, const char *destination, const FileInfo *info,
+                                LinkRule rule)
 {
     char target[FS_MAX_PATH];
     ErrorRecord *error = fs_expand_path(destination, target, sizeof target);
     if (error != NULL || (error = refusal(source, info)) != NULL)
         return error;
     Original original;
-    if ((error = writeback_open(target, info, &original)) != NULL)
+    if ((error = original_open(target, rule, &original)) != NULL)
         return error;
+    if ((error = original_as_looked(&original, info)) != NULL)
+        return original_let_go(&original, error);
     uint32_t size = info->size;
     int64_t growth = 0;
     error = count_growth(source, &original, size, &growth);
     if (error != NULL || growth == 0)
-        return writeback_close(&original, error);
+        return original_let_go(&original, error);
 
     StreamContent content = {original.handle, source, size, static_cast<uint32_t>(size + growth), *run_buffer()};
-    error = writeback_file(target, &original, &content, info);
+    error = writeback_file(&original, &content, info);
     // Announced only once it is true: a file left as it was is not counted.
     if (error == NULL)
         report_change(source, growth);
     interrupts_release();
     return error;
+}
+
+ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info)
+{
+    return convert_one(source, destination, info, LINK_FOLLOWED_ONCE);
+}
+
+ErrorRecord *convert_listed(const char *path, const FileInfo *entry)
+{
+    return convert_one(path, path, entry, LINK_REFUSED);
 }

@@ -40,47 +40,17 @@ int report_status(void);
 // check run the file is read and looked at as for a rewrite, no more.
 ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info);
 
-// What the original of a file being written back is: the path after
-// following symbolic links, its attributes, its number of hard links,
-// whether it could be opened for deletion, which a replace needs, and what
-// it was when it was looked at (size, last-write time, identity), to tell
-// whether another program changed it meanwhile. The handle is open for
-// reading, stays open until just before the replace and shares only
-// reading and deletion, so that on Windows no other program can write to
-// it meanwhile.
-struct Original {
-    char path[FS_MAX_PATH];
-    BY_HANDLE_FILE_INFORMATION seen;
-    bool deletable;
-    HANDLE handle;
-};
-
-struct StreamContent;
-
-// Opens the file at `path` (already expanded) and checks that it is still
-// as the caller's look `info` found it (size and last-write time).
-ErrorRecord *writeback_open(const char *path, const FileInfo *info, Original *original);
-
-// Lets go of the original, reporting a failed close unless `earlier` is
-// reported.
-ErrorRecord *writeback_close(Original *original, ErrorRecord *earlier);
-
-// Replaces the content of the original opened at `path` with the new
-// content that `content` makes from it and puts the last-write time
-// recorded in `info` back; lets go of the original. At every moment the path holds the whole old or the
-// whole new content; on failure the old content is left as it was. In a
-// check run it only looks at the file, returning the refusal a rewrite
-// would meet where that can be known without writing; nothing is made then.
-// Interrupts are held (interrupts.h) from the moment the original is
-// replaced or rewritten on: the caller releases them once the file's line
-// is printed.
-ErrorRecord *writeback_file(const char *path, Original *original, const StreamContent *content,
-                            const FileInfo *info);
+// The same for a file the walk listed in a directory it holds: the entry
+// itself, never a link, and only while it is what the listing saw.
+ErrorRecord *convert_listed(const char *path, const FileInfo *entry);
 
 // Converts every "txt" and "csc" file below the directory in `path`, a
 // buffer of `path_size` characters that the walk writes names into and
-// restores. Errors of single entries are printed where they happen; the
-// error of this level's listing is returned.
+// restores. The directory is held open while the walk is inside it, and
+// nothing below it is followed: a subdirectory is entered, and a file
+// converted, only as the entry the listing saw, never through a link.
+// Errors of single entries are printed where they happen; the error of
+// this level's listing is returned.
 ErrorRecord *walk_tree(char *path, int path_size, const char *pattern);
 
 // Prints the formatted message and CR LF on standard error and ends the

@@ -36,7 +36,9 @@ static bool stat_path(LPCSTR path, const std::string &native, struct stat *st)
         return winposix_fail(ERROR_INVALID_PARAMETER);
     if (winposix_has_wildcards(path))
         return winposix_fail(ERROR_INVALID_NAME);
-    if (stat(native.c_str(), st) != 0)
+    int dirfd = AT_FDCWD;
+    const char *name = winposix_beneath(native.c_str(), &dirfd);
+    if (fstatat(dirfd, name, st, 0) != 0)
         return winposix_fail_path(native.c_str());
     return true;
 }

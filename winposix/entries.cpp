@@ -25,12 +25,14 @@ BOOL DeleteFileA(LPCSTR path)
     char native[PATH_MAX];
     if (!winposix_native_path_buf(path, native, sizeof native))
         return winposix_fail(ERROR_FILENAME_EXCED_RANGE);
+    int dirfd = AT_FDCWD;
+    const char *name = winposix_beneath(native, &dirfd);
     struct stat st;
-    if (lstat(native, &st) != 0)
+    if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return winposix_fail_path(native);
     if (S_ISDIR(st.st_mode) || is_read_only_file(st))
         return winposix_fail(ERROR_ACCESS_DENIED);
-    if (unlink(native) != 0)
+    if (unlinkat(dirfd, name, 0) != 0)
         return winposix_fail_path(native);
     return TRUE;
 }

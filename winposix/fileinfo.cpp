@@ -18,6 +18,8 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
         return winposix_fail_errno();
     memset(info, 0, sizeof *info);
     info->dwFileAttributes = winposix_attributes(st, record->name.c_str());
+    if (record->link)
+        info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     info->ftCreationTime = winposix_filetime_from(winposix_creation_time(st));
     info->ftLastAccessTime = winposix_filetime_from(st.st_atim);
     info->ftLastWriteTime = winposix_filetime_from(st.st_mtim);

@@ -21,29 +21,41 @@ static int open_flags(DWORD access, DWORD disposition)
     return flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 }
 
-// Opens as the disposition says; *existed tells whether the file was there.
-static int open_by_disposition(const char *native, int flags, DWORD disposition, mode_t mode,
-                               bool *existed)
+// Opens as the disposition says, beneath `dirfd`; *existed tells whether
+// the file was there.
+static int open_by_disposition(int dirfd, const char *name, int flags, DWORD disposition,
+                               mode_t mode, bool *existed)
 {
     if (disposition == CREATE_NEW) {
         *existed = false;
-        return open(native, flags | O_CREAT | O_EXCL, mode);
+        return openat(dirfd, name, flags | O_CREAT | O_EXCL, mode);
     }
     *existed = true;
     if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)
-        return open(native, flags);
+        return openat(dirfd, name, flags);
     // CREATE_ALWAYS, OPEN_ALWAYS: create, or open what another creator made.
     for (int attempt = 0; attempt < 16; attempt++) {
-        int fd = open(native, flags | O_CREAT | O_EXCL, mode);
+        int fd = openat(dirfd, name, flags | O_CREAT | O_EXCL, mode);
         if (fd >= 0 || errno != EEXIST) {
             *existed = false;
             return fd;
         }
-        fd = open(native, flags);
+        fd = openat(dirfd, name, flags);
         if (fd >= 0 || errno != ENOENT)
             return fd;
     }
     return -1;
+}
+
+// A symbolic link asked for as a reparse point: opened itself, for what
+// the handle tells about it, never for its content.
+static int open_link_itself(int dirfd, const char *name, DWORD disposition, bool *link)
+{
+    if (errno != ELOOP || disposition != OPEN_EXISTING)
+        return -1;
+    int fd = openat(dirfd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    *link = fd >= 0;
+    return fd;
 }
 
 static HANDLE fail_handle(DWORD code)
@@ -60,11 +72,14 @@ static HANDLE fail_trailing_separator(const char *native)
     return fail_handle(is_dir ? ERROR_ACCESS_DENIED : ERROR_INVALID_NAME);
 }
 
-// What the system refuses once the file is open: a directory, and write
-// access or truncation of a read-only file (whoever the caller is).
-static DWORD refusal(const struct stat &st, bool existed, DWORD access, DWORD disposition)
+// What the system refuses once the file is open: a directory (but for
+// reading, with backup semantics), and write access or truncation of a
+// read-only file (whoever the caller is).
+static DWORD refusal(const struct stat &st, bool existed, DWORD access, DWORD disposition,
+                     DWORD flags)
 {
-    if (S_ISDIR(st.st_mode))
+    if (S_ISDIR(st.st_mode) &&
+        (!(flags & FILE_FLAG_BACKUP_SEMANTICS) || (access & GENERIC_WRITE) || truncates(disposition)))
         return ERROR_ACCESS_DENIED;
     bool read_only = !(st.st_mode & S_IWUSR);
     if (existed && read_only && ((access & GENERIC_WRITE) || truncates(disposition)))
@@ -95,7 +110,6 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
                    DWORD disposition, DWORD flags, HANDLE templ)
 {
     (void)security;
-    (void)templ;
     if (winposix_fault_due(WINPOSIX_CALL_CREATE))
         return INVALID_HANDLE_VALUE;
     if (!path || disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING)
@@ -107,7 +121,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     if (winposix_has_wildcards(path))
         return fail_handle(ERROR_INVALID_NAME);
     std::string native = winposix_native_path(path);
-    if (winposix_ends_in_separator(path))
+    if (winposix_ends_in_separator(path) && !(flags & FILE_FLAG_BACKUP_SEMANTICS))
         return fail_trailing_separator(native.c_str());
 
     // POSIX keeps no share modes. A new file created without read sharing
@@ -116,19 +130,38 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
     if (!(share & FILE_SHARE_READ))
         mode &= 0700;
-    bool existed = false;
-    int fd = open_by_disposition(native.c_str(), open_flags(access, disposition), disposition,
-                                 mode, &existed);
+    WinposixHandle *from = nullptr;
+    if (templ != nullptr && !(from = winposix_handle_get(templ, WINPOSIX_FILE)))
+        return INVALID_HANDLE_VALUE;
+    int dirfd = AT_FDCWD;
+    const char *name = winposix_beneath(native.c_str(), &dirfd);
+    int open_mode = open_flags(access, disposition);
+    if (flags & FILE_FLAG_OPEN_REPARSE_POINT)
+        open_mode |= O_NOFOLLOW;
+    bool existed = false, link = false;
+    int fd = open_by_disposition(dirfd, name, open_mode, disposition, mode, &existed);
+    if (fd < 0 && (flags & FILE_FLAG_OPEN_REPARSE_POINT))
+        fd = open_link_itself(dirfd, name, disposition, &link);
     if (fd < 0) {
         winposix_fail_path(native.c_str());
         return INVALID_HANDLE_VALUE;
     }
     struct stat st;
     DWORD code = fstat(fd, &st) != 0 ? winposix_error_from_errno(errno)
-                                      : refusal(st, existed, access, disposition);
-    if (code == ERROR_SUCCESS)
+                 : link              ? ERROR_SUCCESS
+                                     : refusal(st, existed, access, disposition, flags);
+    if (code == ERROR_SUCCESS && !link)
         code = finish_open(fd, st, existed, disposition);
+    bool held = code == ERROR_SUCCESS && S_ISDIR(st.st_mode) && !(share & FILE_SHARE_DELETE);
+    if (held && !winposix_hold(fd, native.c_str()))
+        code = ERROR_TOO_MANY_OPEN_FILES;
+    int template_fd = -1;
+    if (code == ERROR_SUCCESS && from != nullptr && !existed &&
+        (template_fd = fcntl(from->fd, F_DUPFD_CLOEXEC, 0)) < 0)
+        code = winposix_error_from_errno(errno);
     if (code != ERROR_SUCCESS) {
+        if (held)
+            winposix_release(fd);
         close(fd);
         return fail_handle(code);
     }
@@ -136,16 +169,32 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     WinposixHandle *record = new WinposixHandle();
     record->kind = WINPOSIX_FILE;
     record->fd = fd;
-    record->readable = access & GENERIC_READ;
-    record->writable = access & GENERIC_WRITE;
-    record->regular = S_ISREG(st.st_mode);
+    record->readable = (access & GENERIC_READ) && !link;
+    record->writable = (access & GENERIC_WRITE) && !link;
+    record->regular = S_ISREG(st.st_mode) && !link;
     record->unbuffered = (flags & FILE_FLAG_NO_BUFFERING) && record->regular;
     record->direct = record->unbuffered && bypass_cache(fd);
+    record->link = link;
+    record->held = held;
+    record->template_fd = template_fd;
     record->name = winposix_last_component(native.c_str());
     record->find = nullptr;
     bool told_exists = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
     SetLastError(told_exists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return winposix_handle_add(record);
+}
+
+// A file made from a template takes its metadata now, once its content
+// is written; a failure to take it is the close's failure.
+static bool take_template(WinposixHandle *record, DWORD *code)
+{
+    if (record->template_fd < 0)
+        return true;
+    bool taken = winposix_take_template(record->fd, record->template_fd);
+    if (!taken)
+        *code = GetLastError();
+    close(record->template_fd);
+    return taken;
 }
 
 BOOL CloseHandle(HANDLE handle)
@@ -156,11 +205,17 @@ BOOL CloseHandle(HANDLE handle)
     if (!record)
         return injected ? winposix_fail(injected_code) : FALSE;
     winposix_handle_remove(record);
+    DWORD template_code = ERROR_SUCCESS;
+    bool taken = take_template(record, &template_code);
+    if (record->held)
+        winposix_release(record->fd);
     int rc = close(record->fd);
     int err = errno;
     delete record;
     if (injected)
         return winposix_fail(injected_code);
+    if (!taken)
+        return winposix_fail(template_code);
     if (rc != 0 && err != EINTR)
         return winposix_fail(winposix_error_from_errno(err));
     return TRUE;

@@ -167,7 +167,9 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
     if (winposix_has_wildcards(dir.c_str()))
         return fail_handle(ERROR_INVALID_NAME);
 
-    int dirfd_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int held = AT_FDCWD;
+    const char *below = winposix_beneath(dir.c_str(), &held);
+    int dirfd_ = openat(held, below, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirfd_ < 0) {
         int err = errno;
         return fail_handle(err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND

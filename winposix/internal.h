@@ -2,6 +2,8 @@
 #ifndef WINPOSIX_INTERNAL_H
 #define WINPOSIX_INTERNAL_H
 
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -61,6 +63,23 @@ struct timespec winposix_timespec_from(const FILETIME &ft);
 // The time that stands in for the creation time, which POSIX status lacks.
 struct timespec winposix_creation_time(const struct stat &st);
 
+// Held directories (held.cpp): a directory opened without delete sharing
+// pins its path. The deepest walk below a 260-character path fits.
+enum { kWinposixMaxHeld = 160 };
+
+// Records a held directory under its native path; false when the table is full.
+bool winposix_hold(int fd, const char *native);
+void winposix_release(int fd);
+
+// Where a native path is to be resolved: the descriptor of the deepest held
+// directory it runs through, and the rest of the path below it ("." for the
+// directory itself); else AT_FDCWD and the whole path.
+const char *winposix_beneath(const char *native, int *dirfd);
+
+// Owner, group, mode, ACLs and extended attributes of `from` put on `to`,
+// as far as they can be without widening a right (template.cpp).
+BOOL winposix_take_template(int to, int from);
+
 // Open handles: file handles and find handles, each a heap record that the
 // live-handle table knows, so that a stale or foreign handle fails with 6.
 enum WinposixHandleKind { WINPOSIX_FILE, WINPOSIX_FIND };
@@ -75,6 +94,9 @@ struct WinposixHandle {
     bool regular;        // file: a regular file (reads and writes loop until done)
     bool unbuffered;     // file: opened with FILE_FLAG_NO_BUFFERING (transfers must be aligned)
     bool direct;         // file: its descriptor has O_DIRECT, which the file system took
+    bool link;           // file: a symbolic link itself, opened as a reparse point
+    bool held;           // file: a directory whose path is pinned while it is open
+    int template_fd;     // file: created from a template, whose metadata it takes on close; else -1
     std::string name;    // file: its last component, for the hidden attribute
     WinposixFind *find;  // find: the search
 };

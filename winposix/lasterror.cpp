@@ -37,6 +37,7 @@ DWORD winposix_error_from_errno(int err)
     case ELOOP: return ERROR_CANT_RESOLVE_FILENAME;
     case EPIPE: return ERROR_BROKEN_PIPE;
     case EIO: return ERROR_IO_DEVICE;
+    case ENOTSUP: return ERROR_NOT_SUPPORTED;
     default: return ERROR_INVALID_FUNCTION;
     }
 }

@@ -1,22 +1,13 @@
-// ReplaceFileA: the metadata the callers keep, then one rename.
+// ReplaceFileA: one rename, beneath held directories. The metadata the
+// callers keep travels with the replacement (its template), not from a
+// look-up of the replaced path, which a link or a swapped entry could answer.
+#include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <errno.h>
-
 #include "internal.h"
-
-// Owner and group first: changing them clears setuid and setgid, which the
-// mode set afterwards puts back.
-static BOOL take_metadata(const char *from, const struct stat &st)
-{
-    if (chown(from, st.st_uid, st.st_gid) != 0 && errno != EPERM)
-        return winposix_fail_errno();
-    if (chmod(from, st.st_mode & 07777) != 0)
-        return winposix_fail_errno();
-    return TRUE;
-}
 
 BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude,
                   LPVOID reserved)
@@ -30,14 +21,15 @@ BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flag
         return FALSE;
     std::string to = winposix_native_path(replaced);
     std::string from = winposix_native_path(replacement);
+    int to_dir = AT_FDCWD, from_dir = AT_FDCWD;
+    const char *to_name = winposix_beneath(to.c_str(), &to_dir);
+    const char *from_name = winposix_beneath(from.c_str(), &from_dir);
     struct stat st;
-    if (stat(to.c_str(), &st) != 0)
+    if (fstatat(to_dir, to_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return winposix_fail_errno();
     if (!S_ISREG(st.st_mode))
         return winposix_fail(ERROR_ACCESS_DENIED);
-    if (!take_metadata(from.c_str(), st))
-        return FALSE;
-    if (rename(from.c_str(), to.c_str()) != 0)
+    if (renameat(from_dir, from_name, to_dir, to_name) != 0)
         return winposix_fail_errno();
     return TRUE;
 }

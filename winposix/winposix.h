@@ -120,6 +120,7 @@ typedef const GUID &REFCLSID;
 #define GENERIC_WRITE 0x40000000u
 #define DELETE 0x00010000u
 #define FILE_READ_ATTRIBUTES 0x80u
+#define FILE_LIST_DIRECTORY 0x1u
 #define FILE_SHARE_READ 0x1
 #define FILE_SHARE_WRITE 0x2
 #define FILE_SHARE_DELETE 0x4
@@ -139,6 +140,8 @@ typedef const GUID &REFCLSID;
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x400
 
 #define FILE_FLAG_NO_BUFFERING 0x20000000
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
 
 #define IO_REPARSE_TAG_SYMLINK 0xA000000Cu
 
@@ -275,6 +278,18 @@ DWORD FormatMessageA(DWORD flags, const void *source, DWORD code, DWORD language
 // ---------------------------------------------------------------------------
 // Implementations: files
 
+// FILE_FLAG_BACKUP_SEMANTICS opens a directory too. A directory opened
+// without FILE_SHARE_DELETE is held as Windows holds it: until its handle
+// is closed, every path that runs through its path is resolved beneath the
+// directory that was opened, renamed or not. FILE_FLAG_OPEN_REPARSE_POINT
+// follows no link in the last component: a symbolic link is opened itself,
+// for its information only, with FILE_ATTRIBUTE_REPARSE_POINT. A file that
+// a creating disposition makes new with a template handle takes the
+// template's owner, group, mode, ACLs and extended attributes when its
+// handle is closed, so that until then it stays its creator's alone and
+// writes cannot clear its set-id bits. An owner or group the process may
+// not set is left, and with it the set-id bit and any group right beyond
+// what others have; an attribute that cannot be set fails the close.
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templ);
 BOOL ReadFile(HANDLE file, void *buffer, DWORD count, LPDWORD done, LPOVERLAPPED overlapped);
@@ -298,10 +313,11 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);
 
-// Replaces a file by another in one step: the replacement takes the
-// replaced file's mode bits, owner and group (owner first, so that setuid
-// and setgid survive; an owner the process may not set is left), then is
-// renamed over it. No backup file: `backup` must be null.
+// Replaces a file by another in one step: the replacement is renamed over
+// it. The replaced file is not looked up for its metadata, which a link or
+// a swapped entry could lend: a replacement created with the original as
+// its template carries it. A replaced entry that is no regular file (a
+// link among them) is refused. No backup file: `backup` must be null.
 BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude,
                   LPVOID reserved);
 

@@ -51,3 +51,22 @@ TEST_F(HostileTreePosix, FileLinksAndFifosAreNotOpened)
     EXPECT_EQ(path("tree/a.txt"), errors[0].details);
     EXPECT_EQ(0u, out.find("The request is not supported.\r\n"));
 }
+
+// A system without /proc (a chroot, a small container): the walk needs no
+// path of an open file, and converts. The tool runs in a mount namespace of
+// its own whose /proc is an empty folder.
+TEST_F(HostileTreePosix, ConvertsWithoutProc)
+{
+    make_dir("tree");
+    write_file("tree/a.txt", "a\n");
+    std::string out, err;
+    int status = -1;
+    std::string script = "mount -t tmpfs none /proc && test ! -e /proc/self && exec \"$0\" \"$1\"";
+    ASSERT_TRUE(run_program("/usr/bin/unshare", {"--mount", "--propagation", "private", "/bin/sh", "-c", script,
+                                                  DRAVICK_EXE, path("tree")},
+                            &out, &err, &status));
+    if (status != 0 && out.empty())
+        GTEST_SKIP() << "no mount namespace to hide /proc in: " << err;
+    EXPECT_EQ(change_line(path("tree") + "\\a.txt", 1), out);
+    EXPECT_EQ("a\r\n", read_file("tree/a.txt"));
+}

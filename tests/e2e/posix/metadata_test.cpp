@@ -1,5 +1,6 @@
 // What a converted file keeps on POSIX: links, mode bits, owner and group.
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <stdio.h>
@@ -109,4 +110,88 @@ TEST_F(KeepsMetadata, UnchangedFileIsNotTouched)
     EXPECT_EQ(inode, after.st_ino);
     EXPECT_EQ(before.st_ctim.tv_sec, after.st_ctim.tv_sec);
     EXPECT_EQ(before.st_ctim.tv_nsec, after.st_ctim.tv_nsec);
+}
+
+// Run by another user: the owner cannot be given away, but the group can
+// where that user is in it; a group that cannot be kept gets no right the
+// others lack. Needs root to set the tree up and setpriv to drop to 65534.
+TEST_F(KeepsMetadata, GroupKeptOrItsRightsNotWidened)
+{
+    if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+        GTEST_SKIP() << "needs root and setpriv to run the tool as another user";
+    const struct {
+        const char *groups;
+        mode_t mode;
+        gid_t gid;
+        mode_t mode_after;
+    } cases[] = {
+        {"--groups=2000", 0660, 2000, 0660},
+        {"--clear-groups", 0664, 65534, 0644},
+    };
+    ASSERT_EQ(0, chmod(dir().c_str(), 0777));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.groups);
+        write_file("g.txt", "g\n");
+        ASSERT_EQ(0, chown(path("g.txt").c_str(), 1234, 2000));
+        ASSERT_EQ(0, chmod(path("g.txt").c_str(), c.mode));
+        std::string out, err;
+        int status = -1;
+        ASSERT_TRUE(run_program("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", c.groups, DRAVICK_EXE,
+                                                     path("g.txt")},
+                                &out, &err, &status));
+        EXPECT_EQ(change_line(path("g.txt"), 1), out) << err;
+        struct stat st = status_of("g.txt");
+        EXPECT_EQ("g\r\n", read_file("g.txt"));
+        EXPECT_EQ(65534u, st.st_uid);
+        EXPECT_EQ(c.gid, st.st_gid);
+        EXPECT_EQ(c.mode_after, st.st_mode & 07777) << std::oct << (st.st_mode & 07777);
+        fs::remove(path("g.txt"));
+    }
+}
+
+namespace {
+
+// A POSIX access ACL in the kernel's form: user::rw- user:65534:rw-
+// group::r-- mask::rw- other::r--.
+std::string access_acl()
+{
+    struct Entry {
+        uint16_t tag, perm;
+        uint32_t id;
+    } entries[] = {{0x01, 6, 0xFFFFFFFFu}, {0x02, 6, 65534}, {0x04, 4, 0xFFFFFFFFu},
+                   {0x10, 6, 0xFFFFFFFFu}, {0x20, 4, 0xFFFFFFFFu}};
+    uint32_t version = 2;
+    std::string acl(reinterpret_cast<const char *>(&version), sizeof version);
+    acl.append(reinterpret_cast<const char *>(entries), sizeof entries);
+    return acl;
+}
+
+std::string xattr_of(const std::string &path, const char *name)
+{
+    char value[256];
+    ssize_t size = getxattr(path.c_str(), name, value, sizeof value);
+    return size < 0 ? std::string() : std::string(value, static_cast<size_t>(size));
+}
+
+}  // namespace
+
+// An ACL and a user attribute are carried onto the new file, and the mode
+// with them: the ACL's named user keeps its right, the owning group gets none
+// it did not have.
+TEST_F(KeepsMetadata, AclAndAttributesSurvive)
+{
+    write_file("a.txt", "a\n");
+    std::string acl = access_acl();
+    if (setxattr(path("a.txt").c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0)
+        GTEST_SKIP() << "this file system takes no ACL";
+    bool user_attr = setxattr(path("a.txt").c_str(), "user.origin", "tree", 4, 0) == 0;
+    mode_t mode = status_of("a.txt").st_mode & 07777;
+    ASSERT_EQ(0664u, mode);
+    EXPECT_EQ(change_line(path("a.txt"), 1), run(path("a.txt")));
+    EXPECT_EQ("a\r\n", read_file("a.txt"));
+    EXPECT_EQ(acl, xattr_of(path("a.txt"), "system.posix_acl_access"));
+    if (user_attr) {
+        EXPECT_EQ("tree", xattr_of(path("a.txt"), "user.origin"));
+    }
+    EXPECT_EQ(mode, status_of("a.txt").st_mode & 07777);
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "dravick.h"
+#include "writeback.h"
 #include "testutil.h"
 #include "window_buffer.h"
 
@@ -263,12 +264,13 @@ TEST_F(WriteBack, HardLinkedFileChangedSinceItWasCounted)
     FileInfo info = {};
     ASSERT_EQ(nullptr, fs_stat(path("a.txt").c_str(), &info));
     Original original;
-    ASSERT_EQ(nullptr, writeback_open(path("a.txt").c_str(), &info, &original));
+    ASSERT_EQ(nullptr, original_open(path("a.txt").c_str(), LINK_REFUSED, &original));
+    ASSERT_EQ(nullptr, original_as_looked(&original, &info));
     const std::string now = "one\ntwo\nthree and more\n";
     write_file("b.txt", now);
     TestWindowBuffer window(16);
     StreamContent content = {original.handle, original.path, 8, 10, window.buffer};
-    ErrorRecord *error = writeback_file(path("a.txt").c_str(), &original, &content, &info);
+    ErrorRecord *error = writeback_file(&original, &content, &info);
     ASSERT_NE(nullptr, error);
     EXPECT_EQ(FS_ERROR_FILE_CHANGED, error->code);
     EXPECT_EQ(now, read_file("b.txt"));
