@@ -158,15 +158,6 @@ ErrorRecord *w32_SetEndOfFile(HANDLE handle, const char *path)
     return 0;
 }
 
-ErrorRecord *w32_SetFileInformationByHandle(HANDLE handle, int64_t end_of_file, const char *path)
-{
-    FILE_END_OF_FILE_INFO end;
-    end.EndOfFile.QuadPart = end_of_file;
-    if (!SetFileInformationByHandle(handle, FileEndOfFileInfo, &end, sizeof end))
-        return err_win32_failed("SetFileInformationByHandle", path);
-    return 0;
-}
-
 ErrorRecord *w32_FlushFileBuffers(HANDLE handle, const char *path)
 {
     if (!FlushFileBuffers(handle))
