@@ -20,14 +20,7 @@ static ErrorRecord *changed_meanwhile(const char *path)
     return err_win32_code(FS_ERROR_FILE_CHANGED, "ReadFile", "%s", path);
 }
 
-static ErrorRecord *seek_start(HANDLE source, const char *path)
-{
-    LARGE_INTEGER start;
-    start.QuadPart = 0;
-    if (!SetFilePointerEx(source, start, NULL, FILE_BEGIN))
-        return err_win32_failed("SetFilePointerEx", path);
-    return NULL;
-}
+static ErrorRecord *seek_start(HANDLE source, const char *path) { return w32_SetFilePointerEx(source, 0, path); }
 
 // Reads exactly `count` bytes: a file that ends before has shrunk.
 static ErrorRecord *read_exact(HANDLE source, unsigned char *at, size_t count, const char *path)
