@@ -24,6 +24,13 @@ void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth);
 int64_t lineends_growth_part(const unsigned char *data, size_t size);
 void lineends_rewrite_part(unsigned char *buffer, size_t size, size_t growth);
 
+// The same rewrite made forwards into another buffer, with no count first:
+// writes the rewritten image of the `size` bytes at `data` to `out`, which
+// has room for 2 * size + 2 bytes and does not overlap them, and returns
+// its length. The _part form is for a part that more bytes follow, as above.
+size_t lineends_convert(const unsigned char *data, size_t size, unsigned char *out);
+size_t lineends_convert_part(const unsigned char *data, size_t size, unsigned char *out);
+
 // How many of the `size` bytes at `data` make whole steps whatever bytes
 // follow: all of them, or all but a last line break that begins a step,
 // since the byte after it may be its partner.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lineends.h"
+#include "lineends_variants.h"
 #include "pair_reader.h"
 
 namespace {
@@ -16,24 +17,51 @@ struct Converted {
     int64_t growth;
 };
 
-// Runs both passes the way the conversion does: the image in a buffer of
-// exactly its final size, so that a sanitizer sees any write past it.
-Converted convert_fast(const std::string &input)
+// Runs both passes the way the in-place rewrite does: the image in a buffer
+// of exactly its final size, so that a sanitizer sees any write past it.
+Converted rewrite_with(const LineendsVariant *variant, const std::string &input)
 {
     const unsigned char *bytes = reinterpret_cast<const unsigned char *>(input.data());
-    int64_t growth = lineends_growth(bytes, input.size());
+    int64_t growth = variant->growth(bytes, input.size());
     std::vector<unsigned char> buffer(input.size() + static_cast<size_t>(growth));
     std::copy(input.begin(), input.end(), buffer.begin());
-    lineends_rewrite(buffer.data(), input.size(), static_cast<size_t>(growth));
+    variant->rewrite(buffer.data(), input.size(), static_cast<size_t>(growth));
     return {std::string(buffer.begin(), buffer.end()), growth};
+}
+
+// The copying conversion, from a buffer of just the input into one of just
+// the room it asks for.
+std::string copy_with(const LineendsVariant *variant, const std::string &input)
+{
+    std::vector<unsigned char> in(input.begin(), input.end());
+    std::vector<unsigned char> out(2 * input.size() + 2);
+    size_t count = variant->convert(in.data(), in.size(), out.data());
+    return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(count));
+}
+
+std::vector<const LineendsVariant *> variants()
+{
+    int count = 0;
+    const LineendsVariant *const *all = lineends_variants(&count);
+    return std::vector<const LineendsVariant *>(all, all + count);
+}
+
+// Every build of the passes this processor can run, both ways, against the
+// expected result.
+void expect_converts_to(const std::string &input, int64_t growth, const std::string &output)
+{
+    for (const LineendsVariant *variant : variants()) {
+        Converted got = rewrite_with(variant, input);
+        ASSERT_EQ(growth, got.growth) << variant->name << " " << testing::PrintToString(input);
+        ASSERT_EQ(output, got.output) << variant->name << " " << testing::PrintToString(input);
+        ASSERT_EQ(output, copy_with(variant, input)) << variant->name << " copying " << testing::PrintToString(input);
+    }
 }
 
 void expect_same_as_reference(const std::string &input)
 {
     PairReaderResult want = pair_reader_convert(input);
-    Converted got = convert_fast(input);
-    ASSERT_EQ(want.growth, got.growth) << testing::PrintToString(input);
-    ASSERT_EQ(want.output, got.output) << testing::PrintToString(input);
+    expect_converts_to(input, want.growth, want.output);
 }
 
 }  // namespace
@@ -61,9 +89,7 @@ TEST(LineEnds, DocumentedSamples)
         {"\xff\x0d\x0a", 0, "\xff\x0d\x0a"},
     };
     for (const Sample &s : samples) {
-        Converted got = convert_fast(s.input);
-        EXPECT_EQ(s.growth, got.growth) << testing::PrintToString(s.input);
-        EXPECT_EQ(s.output, got.output) << testing::PrintToString(s.input);
+        expect_converts_to(s.input, s.growth, s.output);
         EXPECT_EQ(pair_reader_convert(s.input).output, s.output) << testing::PrintToString(s.input);
     }
 }
