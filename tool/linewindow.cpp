@@ -26,16 +26,9 @@ int64_t linewindow_growth(LineWindow *state, unsigned char *window, size_t size,
     return last ? lineends_growth(start, part) : lineends_growth_part(start, part);
 }
 
-unsigned char *linewindow_convert(LineWindow *state, unsigned char *window, size_t size, bool last,
-                                  size_t *count)
+size_t linewindow_convert(LineWindow *state, unsigned char *window, size_t size, bool last, unsigned char *out)
 {
     size_t part;
     unsigned char *start = take_part(state, window, size, last, &part);
-    int64_t growth = last ? lineends_growth(start, part) : lineends_growth_part(start, part);
-    if (last)
-        lineends_rewrite(start, part, static_cast<size_t>(growth));
-    else
-        lineends_rewrite_part(start, part, static_cast<size_t>(growth));
-    *count = part + static_cast<size_t>(growth);
-    return start;
+    return last ? lineends_convert(start, part, out) : lineends_convert_part(start, part, out);
 }

@@ -21,12 +21,12 @@ void linewindow_start(LineWindow *state);
 // file. The windows of a file, counted in order, add up to its growth.
 int64_t linewindow_growth(LineWindow *state, unsigned char *window, size_t size, bool last);
 
-// Converts one window in place and returns where its output starts, at
-// most LINEWINDOW_FRONT bytes before the window; `*count` gets its length.
-// The buffer must have room for 2 * size + 2 bytes from there (every byte
-// can turn into two, and the file's end can gain CR LF). The outputs of a
-// file's windows, in order, make its converted content.
-unsigned char *linewindow_convert(LineWindow *state, unsigned char *window, size_t size, bool last,
-                                  size_t *count);
+// Converts one window into `out`, which does not overlap it, and returns
+// the bytes written there. `out` must have room for linewindow_out_room(size)
+// bytes (every byte can turn into two, the carried one too, and the file's
+// end can gain CR LF). The outputs of a file's windows, in order, make its
+// converted content.
+static inline size_t linewindow_out_room(size_t size) { return 2 * (size + LINEWINDOW_FRONT) + 2; }
+size_t linewindow_convert(LineWindow *state, unsigned char *window, size_t size, bool last, unsigned char *out);
 
 #endif

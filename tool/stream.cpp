@@ -1,6 +1,6 @@
 // The passes over a file through a fixed buffer. Each window is read in
-// right after the byte of room for the carried byte, and the second pass
-// converts it in place there, into the room behind it, and writes it on.
+// right after the byte of room for the carried byte; the second pass
+// converts it into the rest of the buffer, behind it, and writes it on.
 #include "stream.h"
 
 #include <string.h>
@@ -11,8 +11,8 @@
 
 size_t stream_buffer_size(size_t window)
 {
-    // A window and its carried byte grown to twice their size, and CR LF.
-    return 2 * (window + LINEWINDOW_FRONT) + 2;
+    // A window and its carried byte, then room for them converted.
+    return LINEWINDOW_FRONT + window + linewindow_out_room(window);
 }
 
 static ErrorRecord *changed_meanwhile(const char *path)
@@ -77,6 +77,7 @@ ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const cha
     if (error != NULL)
         return error;
     unsigned char *window = content->buffer.data + LINEWINDOW_FRONT;
+    unsigned char *out = window + content->buffer.window;
     LineWindow state;
     linewindow_start(&state);
     uint32_t left = content->size;
@@ -86,8 +87,7 @@ ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const cha
         if ((error = read_exact(content->source, window, length, content->path)) != NULL)
             return error;
         left -= static_cast<uint32_t>(length);
-        size_t count;
-        const unsigned char *out = linewindow_convert(&state, window, length, left == 0, &count);
+        size_t count = linewindow_convert(&state, window, length, left == 0, out);
         made += count;
         if (made > content->count)
             return changed_meanwhile(content->path);

@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to the fast passes, whole and through windows of a
-// size the first byte picks, and to the byte-at-a-time pair reader, and
-// stops at the first difference.
+// Feeds arbitrary bytes to the fast passes (every build of them this
+// processor can run, counted and rewritten in place and copied), whole and
+// through windows of a size the first byte picks, and to the byte-at-a-time
+// pair reader, and stops at the first difference.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -10,11 +11,13 @@
 #include <vector>
 
 #include "lineends.h"
+#include "lineends_variants.h"
 #include "linewindow.h"
 #include "pair_reader.h"
 
-// The input converted window by window, each window in a buffer of just the
-// room the converting pass asks for.
+// The input converted window by window, each window in a buffer of just
+// itself and the room in front of it, into one of just the room the
+// converting pass asks for.
 static std::string through_windows(const uint8_t *data, size_t size, size_t window)
 {
     std::string output;
@@ -23,35 +26,47 @@ static std::string through_windows(const uint8_t *data, size_t size, size_t wind
     size_t at = 0;
     do {
         size_t length = size - at < window ? size - at : window;
-        std::vector<unsigned char> room(LINEWINDOW_FRONT + 2 * (length + LINEWINDOW_FRONT) + 2);
+        std::vector<unsigned char> room(LINEWINDOW_FRONT + length);
+        std::vector<unsigned char> out(linewindow_out_room(length));
         if (length > 0)
             memcpy(room.data() + LINEWINDOW_FRONT, data + at, length);
-        size_t count = 0;
-        unsigned char *out =
-            linewindow_convert(&state, room.data() + LINEWINDOW_FRONT, length, at + length == size, &count);
-        output.append(reinterpret_cast<const char *>(out), count);
+        size_t count =
+            linewindow_convert(&state, room.data() + LINEWINDOW_FRONT, length, at + length == size, out.data());
+        output.append(reinterpret_cast<const char *>(out.data()), count);
         at += length;
     } while (at < size);
     return output;
+}
+
+// One build of the passes, both ways, against the reference.
+static bool same_as_reference(const LineendsVariant *variant, const uint8_t *data, size_t size,
+                              const PairReaderResult &want)
+{
+    int64_t growth = variant->growth(data, size);
+    if (growth != want.growth)
+        return false;
+    // Exactly the final size, so that the sanitizer sees a write past it.
+    size_t total = size + static_cast<size_t>(growth);
+    std::vector<unsigned char> image(data, data + size);
+    image.resize(total);
+    variant->rewrite(image.data(), size, static_cast<size_t>(growth));
+    if (want.output.size() != total || memcmp(want.output.data(), image.data(), total) != 0)
+        return false;
+    std::vector<unsigned char> out(2 * size + 2);
+    size_t count = variant->convert(data, size, out.data());
+    return count == total && memcmp(want.output.data(), out.data(), total) == 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::string input(reinterpret_cast<const char *>(data), size);
     PairReaderResult want = pair_reader_convert(input);
-    int64_t growth = lineends_growth(data, size);
-    if (growth != want.growth)
-        abort();
-    // Exactly the final size, so that the sanitizer sees a write past it.
-    size_t total = size + static_cast<size_t>(growth);
-    unsigned char *buffer = static_cast<unsigned char *>(malloc(total > 0 ? total : 1));
-    if (size > 0)
-        memcpy(buffer, data, size);
-    lineends_rewrite(buffer, size, static_cast<size_t>(growth));
-    bool same = want.output.size() == total && memcmp(want.output.data(), buffer, total) == 0;
-    free(buffer);
-    if (!same)
-        abort();
+    int count = 0;
+    const LineendsVariant *const *variants = lineends_variants(&count);
+    for (int i = 0; i < count; i++) {
+        if (!same_as_reference(variants[i], data, size, want))
+            abort();
+    }
     size_t window = size > 0 ? 1 + data[0] % 100 : 1;
     if (through_windows(data, size, window) != want.output)
         abort();

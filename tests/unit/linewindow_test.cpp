@@ -17,9 +17,10 @@ struct Windowed {
     std::string output;
 };
 
-// Feeds `input` through windows of `window` bytes, each in a buffer of the
-// room linewindow_convert asks for and no more, as the counting pass and as
-// the converting pass.
+// Feeds `input` through windows of `window` bytes, each in a buffer of just
+// the window and the room in front of it, and converted into one of just
+// the room linewindow_convert asks for, as the counting pass and as the
+// converting pass.
 Windowed through_windows(const std::string &input, size_t window)
 {
     Windowed result = {0, ""};
@@ -30,14 +31,14 @@ Windowed through_windows(const std::string &input, size_t window)
     do {
         size_t length = std::min(window, input.size() - at);
         bool last = at + length == input.size();
-        std::vector<unsigned char> room(LINEWINDOW_FRONT + 2 * (length + LINEWINDOW_FRONT) + 2);
+        std::vector<unsigned char> room(LINEWINDOW_FRONT + length);
+        std::vector<unsigned char> out(linewindow_out_room(length));
         unsigned char *start = room.data() + LINEWINDOW_FRONT;
         std::copy(input.begin() + at, input.begin() + at + length, start);
         result.growth += linewindow_growth(&counting, start, length, last);
         std::copy(input.begin() + at, input.begin() + at + length, start);
-        size_t count = 0;
-        unsigned char *out = linewindow_convert(&converting, start, length, last, &count);
-        result.output.append(reinterpret_cast<const char *>(out), count);
+        size_t count = linewindow_convert(&converting, start, length, last, out.data());
+        result.output.append(reinterpret_cast<const char *>(out.data()), count);
         at += length;
     } while (at < input.size());
     return result;
