@@ -9,6 +9,7 @@
 #include "lineends.h"
 #include "lineends_variants.h"
 #include "pair_reader.h"
+#include "plain_lineends.h"
 
 namespace {
 
@@ -39,11 +40,15 @@ std::string copy_with(const LineendsVariant *variant, const std::string &input)
     return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
+// The builds this processor can run, and the one without vector
+// instructions.
 std::vector<const LineendsVariant *> variants()
 {
     int count = 0;
     const LineendsVariant *const *all = lineends_variants(&count);
-    return std::vector<const LineendsVariant *>(all, all + count);
+    std::vector<const LineendsVariant *> list(all, all + count);
+    list.push_back(&plain_lineends);
+    return list;
 }
 
 // Every build of the passes this processor can run, both ways, against the
