@@ -11,7 +11,6 @@
 #endif
 
 #include "lineends_kernel.h"
-#include "lineends_variants.h"
 
 size_t lineends_part_end(const unsigned char *data, size_t size)
 {
@@ -22,32 +21,10 @@ size_t lineends_part_end(const unsigned char *data, size_t size)
     return (end - a) % 2 != 0 ? size - 1 : size;
 }
 
-namespace baseline {
-static int64_t growth(const unsigned char *data, size_t size) { return growth_of(data, size); }
-static int64_t growth_part(const unsigned char *data, size_t size) { return growth_of_part(data, size); }
-static void rewrite(unsigned char *buffer, size_t size, size_t growth) { rewrite_whole(buffer, size, growth); }
-static void rewrite_of_part(unsigned char *buffer, size_t size, size_t growth) { rewrite_part(buffer, size, growth); }
-static size_t convert(const unsigned char *data, size_t size, unsigned char *out) { return convert_whole(data, size, out); }
-static size_t convert_part(const unsigned char *data, size_t size, unsigned char *out) { return convert_steps(data, size, out); }
-}  // namespace baseline
-
-static const LineendsVariant lineends_baseline = {"baseline", baseline::growth, baseline::growth_part,
-                                                  baseline::rewrite, baseline::rewrite_of_part,
-                                                  baseline::convert, baseline::convert_part};
+LINEENDS_ENTRY_POINTS(static, lineends_baseline, "baseline", static)
 
 #ifdef LINEENDS_SSE2_AT_RUN_TIME
-#define SSE2 static __attribute__((target("sse2")))
-namespace sse2 {
-SSE2 int64_t growth(const unsigned char *data, size_t size) { return growth_of(data, size); }
-SSE2 int64_t growth_part(const unsigned char *data, size_t size) { return growth_of_part(data, size); }
-SSE2 void rewrite(unsigned char *buffer, size_t size, size_t growth) { rewrite_whole(buffer, size, growth); }
-SSE2 void rewrite_of_part(unsigned char *buffer, size_t size, size_t growth) { rewrite_part(buffer, size, growth); }
-SSE2 size_t convert(const unsigned char *data, size_t size, unsigned char *out) { return convert_whole(data, size, out); }
-SSE2 size_t convert_part(const unsigned char *data, size_t size, unsigned char *out) { return convert_steps(data, size, out); }
-}  // namespace sse2
-
-static const LineendsVariant lineends_sse2 = {"sse2", sse2::growth, sse2::growth_part, sse2::rewrite,
-                                              sse2::rewrite_of_part, sse2::convert, sse2::convert_part};
+LINEENDS_ENTRY_POINTS(static, lineends_sse2, "sse2", static __attribute__((target("sse2"))))
 #endif
 
 // Filled in at the first call, best first; the processor is asked once.

@@ -20,6 +20,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "lineends_variants.h"
+
 #define KERNEL static inline __attribute__((always_inline))
 
 static const unsigned char CR = 13;
@@ -562,5 +564,28 @@ KERNEL size_t convert_whole(const unsigned char *data, size_t size, unsigned cha
     }
     return count;
 }
+
+// Defines `variable`, the LineendsVariant (lineends_variants.h) of the build
+// that includes this file: its entry points carry `attributes` (a target,
+// or nothing), and `storage` is `static` or empty.
+#define LINEENDS_ENTRY_POINTS(storage, variable, label, attributes)                                       \
+    namespace variable##_entry {                                                                          \
+    attributes int64_t growth(const unsigned char *d, size_t n) { return growth_of(d, n); }              \
+    attributes int64_t growth_part(const unsigned char *d, size_t n) { return growth_of_part(d, n); }    \
+    attributes void rewrite(unsigned char *b, size_t n, size_t g) { rewrite_whole(b, n, g); }             \
+    attributes void rewrite_of_part(unsigned char *b, size_t n, size_t g) { rewrite_part(b, n, g); }      \
+    attributes size_t convert(const unsigned char *d, size_t n, unsigned char *o) { return convert_whole(d, n, o); } \
+    attributes size_t convert_part(const unsigned char *d, size_t n, unsigned char *o)                   \
+    {                                                                                                     \
+        return convert_steps(d, n, o);                                                                    \
+    }                                                                                                     \
+    }                                                                                                     \
+    storage const LineendsVariant variable = {label,                                                      \
+                                              variable##_entry::growth,                                   \
+                                              variable##_entry::growth_part,                              \
+                                              variable##_entry::rewrite,                                  \
+                                              variable##_entry::rewrite_of_part,                          \
+                                              variable##_entry::convert,                                  \
+                                              variable##_entry::convert_part};
 
 #endif
