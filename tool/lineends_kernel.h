@@ -4,15 +4,16 @@
 // includes it, and compiled for that file's target.
 //
 // Both passes look for line breaks sixteen bytes at a time and treat the
-// runs between them as blocks. The rewrite goes from the end of the image to its
-// start: every output position is at or after the position of the bytes it
-// comes from, so the bytes can be moved up and rewritten in one pass, and
-// the writer never overtakes what is still to be read. The copying
-// conversion goes forwards into another buffer instead, and so needs no
-// count first.
+// runs between them as blocks. The rewrite goes from the end of the image
+// to its start: every output position is at or after the position of the
+// bytes it comes from, so the bytes can be moved up and rewritten in one
+// pass, and the writer never overtakes what is still to be read. The
+// copying conversion goes forwards into another buffer instead, and so
+// needs no count first.
 //
-// With LINEENDS_WIDE defined (a file built for AVX2) a block's marks and the
-// copying conversion take 32 bytes at a time.
+// With LINEENDS_WIDE defined (the file built for AVX2) a block's marks, the
+// check for blocks of CR LF pairs and the copying conversion take 32 bytes
+// at a time.
 #ifndef DRAVICK_LINEENDS_KERNEL_H
 #define DRAVICK_LINEENDS_KERNEL_H
 

@@ -194,3 +194,35 @@ TEST(LineEnds, CrLfTextWithStrayBreaksMatchesReference)
         expect_same_as_reference(input.substr(0, at + 1));
     }
 }
+
+// A file read in parts, as the windows of a large file are: where the
+// first part ends as lineends_part_end says, its _part count and conversion
+// and the whole-file ones of the rest add up to those of the whole, in
+// every build. Cut near the stray breaks of converted text and anywhere.
+TEST(LineEnds, PartsAddUpToTheWholeInEveryBuild)
+{
+    std::mt19937 rng(4711);
+    const char *strays[] = {"\n", "\r", "\n\r", "\r\r", "\n\n", "\r\n\r"};
+    for (int round = 0; round < 60; round++) {
+        std::string input;
+        while (input.size() < 700)
+            input += std::string(std::uniform_int_distribution<size_t>(0, 90)(rng), 'q') + "\r\n";
+        size_t at = std::uniform_int_distribution<size_t>(0, input.size())(rng);
+        input.insert(at, strays[round % 6]);
+        PairReaderResult want = pair_reader_convert(input);
+        for (size_t cut : {at - std::min<size_t>(at, 1), at, at + 1, at + 2, at + 63, input.size() / 2}) {
+            cut = std::min(cut, input.size());
+            const unsigned char *bytes = reinterpret_cast<const unsigned char *>(input.data());
+            size_t part = lineends_part_end(bytes, cut);
+            std::string rest = input.substr(part);
+            for (const LineendsVariant *variant : variants()) {
+                SCOPED_TRACE(std::string(variant->name) + " cut " + std::to_string(part));
+                std::vector<unsigned char> out(2 * input.size() + 2);
+                size_t head = variant->convert_part(bytes, part, out.data());
+                std::string got(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(head));
+                ASSERT_EQ(want.growth, variant->growth_part(bytes, part) + rewrite_with(variant, rest).growth);
+                ASSERT_EQ(want.output, got + copy_with(variant, rest));
+            }
+        }
+    }
+}
