@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "dravick.h"
+#include "held_child.h"
 #include "writeback.h"
 #include "testutil.h"
 #include "window_buffer.h"
@@ -285,32 +286,16 @@ TEST_F(WriteBack, InterruptRemovesTemporaryFile)
     for (int i = 0; i < 1000; i++)
         content += "0123456789abcdef\n";
     write_file("big.txt", content);
-    int ready[2], resume[2];
-    ASSERT_EQ(0, pipe(ready));
-    ASSERT_EQ(0, pipe(resume));
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(ready[0]);
-        close(resume[1]);
-        winposix_pause_nth(WINPOSIX_CALL_WRITE, 1, ready[1], resume[0]);
-        convert("big.txt");
-        _exit(0);
-    }
-    close(ready[1]);
-    close(resume[0]);
-    char byte = 0;
-    ssize_t got = read(ready[0], &byte, 1);
-    close(ready[0]);
-    EXPECT_EQ(1, got) << "the child never came to its write";
-    if (got == 1) {
+    HeldChild child;
+    held_child_start(&child, WINPOSIX_CALL_WRITE, [&] { convert("big.txt"); });
+    bool arrived = held_child_arrived(&child);
+    EXPECT_TRUE(arrived) << "the child never came to its write";
+    if (arrived) {
         std::vector<std::string> names = list_dir("");
         EXPECT_EQ(2u, names.size()) << "no temporary file beside the original";
-        kill(child, SIGINT);
+        kill(child.pid, SIGINT);
     }
-    close(resume[1]);  // a child that outlives the signal goes on and ends
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
+    int status = held_child_finish(&child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
     EXPECT_EQ(std::vector<std::string>{"big.txt"}, list_dir(""));
     EXPECT_TRUE(read_file("big.txt") == content);
