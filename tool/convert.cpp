@@ -86,10 +86,14 @@ static ErrorRecord *convert_one(const char *source, const char *destination, con
         return original_let_go(&original, error);
 
     StreamContent content = {original.handle, source, size, static_cast<uint32_t>(size + growth), *run_buffer()};
+    bool linked = original.seen.nNumberOfLinks > 1;
     error = writeback_file(&original, &content, info);
     // Announced only once it is true: a file left as it was is not counted.
-    if (error == NULL)
+    if (error == NULL) {
         report_change(source, growth);
+        if (linked)
+            report_notice(source, "hard link broken, its other names keep the old content");
+    }
     interrupts_release();
     return error;
 }

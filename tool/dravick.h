@@ -54,7 +54,8 @@ ErrorRecord *convert_listed(const char *path, const FileInfo *entry);
 ErrorRecord *walk_tree(char *path, int path_size, const char *pattern);
 
 // Prints the formatted message and CR LF on standard error and ends the
-// process with status 1 (2 in a check run, where 1 means "would change").
+// process with status 1, or 2 after an error text or in a check run (where
+// 1 means "would change").
 [[noreturn]] void fatal(const char *format, ...);
 
 #endif

@@ -12,5 +12,7 @@ void fatal(const char *format, ...)
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
     fprintf(stderr, "%s\r\n", message);
-    exit(run_state.check ? 2 : 1);
+    // 1 says only this; an error text printed before, or a check run (where
+    // 1 means "would change"), ends with 2.
+    exit(run_state.check || run_state.errors > 0 ? 2 : 1);
 }

@@ -83,13 +83,14 @@ static ErrorRecord *open_checked(const char *path, DWORD access, DWORD share, co
     return NULL;
 }
 
-// Opened for deletion where that is allowed, else for reading alone.
+// Opened for deletion where that is allowed, else for reading alone: a
+// file that needs no change is not refused for what only its replace needs.
 static ErrorRecord *open_original(const char *path, const Expected &expected, Original *original, bool *link)
 {
     HANDLE handle;
     ErrorRecord *error = open_checked(path, GENERIC_READ | DELETE, kShare, expected, &handle,
                                       &original->seen, link);
-    original->deletable = error == NULL;
+    original->undeletable = error != NULL ? static_cast<DWORD>(error->code) : ERROR_SUCCESS;
     if (error != NULL)
         error = open_checked(path, GENERIC_READ, kShare, expected, &handle, &original->seen, link);
     if (error == NULL)

@@ -98,23 +98,3 @@ ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const cha
         return changed_meanwhile(content->path);
     return read_end(content->source, content->path);
 }
-
-ErrorRecord *stream_image(const StreamContent *content, Image *image)
-{
-    ErrorRecord *error = seek_start(content->source, content->path);
-    if (error != NULL)
-        return error;
-    if (!image_alloc(image, content->count))
-        fatal("Memory allocation error");
-    uint32_t size = content->size;
-    if ((error = read_exact(content->source, image->data, size, content->path)) == NULL &&
-        (error = read_end(content->source, content->path)) == NULL &&
-        lineends_growth(image->data, size) != static_cast<int64_t>(content->count) - size)
-        error = changed_meanwhile(content->path);
-    if (error != NULL) {
-        image_free(image);
-        return error;
-    }
-    lineends_rewrite(image->data, size, content->count - size);
-    return NULL;
-}

@@ -2,8 +2,7 @@
 // again, whatever the file's size: a counting pass reads the file window by
 // window, and, where it grows, a second pass reads it again and writes the
 // converted windows to another file. Memory taken never grows with the
-// file; only the in-place rewrite of a file with several names makes the
-// whole content in memory (stream_image).
+// file.
 #ifndef DRAVICK_STREAM_H
 #define DRAVICK_STREAM_H
 
@@ -11,7 +10,6 @@
 #include <stdint.h>
 
 #include "fslib.h"
-#include "image.h"
 
 // The buffer the passes go through: stream_buffer_size(window) bytes,
 // which `window` bytes of the file are read into at a time.
@@ -45,9 +43,5 @@ struct StreamContent {
 // goes on past its size, or converts to another length: another program
 // wrote to it), the write stops and that is reported.
 ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const char *target_path);
-
-// The new content made whole in a fresh image of `count` bytes, with the
-// same checks as stream_write. Out of memory is fatal.
-ErrorRecord *stream_image(const StreamContent *content, Image *image);
 
 #endif

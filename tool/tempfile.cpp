@@ -67,29 +67,29 @@ static unsigned next_serial(void)
 // the name leads to later. A name already taken is passed over before the
 // interrupt handler is told of it, so that the handler never removes a file
 // that is not ours.
-TempOutcome temp_create(const Original *original, HANDLE *handle, ErrorRecord **error)
+ErrorRecord *temp_create(const Original *original, HANDLE *handle)
 {
     watch_interrupts();
-    *error = NULL;
+    ErrorRecord *error = NULL;
     for (int attempt = 0; attempt < 100; attempt++) {
         char name[FS_MAX_PATH];
         if (!temp_name_beside(original->path, next_serial(), name))
-            return TEMP_NO_NAME;
+            return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "CreateFile", "%s", original->path);
         if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) {
-            *error = err_win32_code(ERROR_FILE_EXISTS, "CreateFile", "%s", name);
+            error = err_win32_code(ERROR_FILE_EXISTS, "CreateFile", "%s", name);
             continue;
         }
         memcpy(temp_path, name, sizeof name);
         temp_active = 1;
-        *error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, original->handle, handle);
-        if (*error == NULL)
-            return TEMP_CREATED;
+        error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               original->handle, handle);
+        if (error == NULL)
+            return NULL;
         temp_active = 0;
-        if ((*error)->code != ERROR_FILE_EXISTS && (*error)->code != ERROR_ALREADY_EXISTS)
-            return TEMP_FAILED;
+        if (error->code != ERROR_FILE_EXISTS && error->code != ERROR_ALREADY_EXISTS)
+            return error;
     }
-    return TEMP_FAILED;
+    return error;
 }
 
 // Once only: the name may be another program's again after that.

@@ -20,7 +20,9 @@ enum LinkRule { LINK_FOLLOWED_ONCE, LINK_REFUSED };
 struct Original {
     char path[FS_MAX_PATH];
     BY_HANDLE_FILE_INFORMATION seen;
-    bool deletable;  // opened for deletion, which a replace needs
+    // Why it could not be opened for deletion, which a replace needs (on
+    // POSIX: another program has it open); 0 when it was.
+    DWORD undeletable;
     HANDLE handle;
 };
 
@@ -49,28 +51,24 @@ ErrorRecord *original_changed(const char *path);
 
 struct StreamContent;
 
-// The temporary file beside the original.
-enum TempOutcome {
-    TEMP_CREATED,  // *handle is open on it
-    TEMP_NO_NAME,  // no name beside the original fits; nothing was created
-    TEMP_FAILED    // the error says why; nothing was created
-};
-TempOutcome temp_create(const Original *original, HANDLE *handle, ErrorRecord **error);
+// The temporary file beside the original, created with the original's
+// handle as its template; on failure nothing was created.
+ErrorRecord *temp_create(const Original *original, HANDLE *handle);
 bool temp_name_fits(const char *path);
 const char *temp_name(void);
 void temp_drop(void);
 // Moves the finished temporary file over the original.
 ErrorRecord *temp_replace(const char *path);
 
-// Replaces the original's content with the new content that `content`
-// makes from it and puts its last-write time back; the original's handle
-// is let go on every path. At every moment the path holds the whole old or
-// the whole new content; on failure the old content is left as it was. In
-// a check run it only looks at the file, returning the refusal a rewrite
-// would meet where that can be known without writing; nothing is made
-// then. Interrupts are held (interrupts.h) from the moment the original is
-// replaced or rewritten on: the caller releases them once the file's line
-// is printed.
+// Replaces the original with the new content that `content` makes from
+// it, in a temporary file that takes its name, and puts its last-write time
+// back; the original's handle is let go on every path. At every moment the
+// path holds the whole old or the whole new content; on failure the old
+// content is left as it was. In a check run it only looks at the file,
+// returning the refusal a rewrite would meet where that can be known
+// without writing; nothing is made then. Interrupts are held
+// (interrupts.h) from the moment the original is replaced on: the caller
+// releases them once the file's line is printed.
 ErrorRecord *writeback_file(Original *original, const StreamContent *content, const FileInfo *info);
 
 #endif

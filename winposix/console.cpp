@@ -1,16 +1,40 @@
-// Console control routines over POSIX signals: SIGINT is Ctrl+C, SIGTERM and
-// SIGHUP stand for the console closing. Routines run in the signal handler,
-// the last registered first, until one returns TRUE; they should do only what
-// is safe there (DeleteFileA is). Ctrl+C then goes on if a routine handled
-// it; otherwise, and always for a close, the signal is raised again with its
-// default action, so the process ends as it would have without routines.
+// Console control routines over POSIX signals: SIGINT is Ctrl+C; every
+// other signal that would end the process from outside it (SIGTERM, SIGHUP,
+// SIGQUIT, a full pipe's SIGPIPE, SIGABRT and the rest) stands for the
+// console closing. Routines run in the signal handler, the last registered
+// first, until one returns TRUE; they should do only what is safe there
+// (DeleteFileA is). Ctrl+C then goes on if a routine handled it; otherwise,
+// and always for a close, the signal is raised again with its default
+// action, so the process ends as it would have without routines. Faults of
+// the program itself (SIGSEGV and its kin) and SIGIO, which a lease's break
+// raises (leases.cpp), are not among them.
 #include <errno.h>
 #include <signal.h>
 
 #include "internal.h"
 
 static const int kMaxRoutines = 32;
-static const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Ends the process; SIGPIPE and SIGABRT come from the process's own calls
+// and are not held off with the others.
+static const int kHeldSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGUSR1, SIGUSR2,
+                                   SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF, SIGPWR,  SIGSTKFLT};
+static const int kOwnSignals[] = {SIGPIPE, SIGABRT};
+
+void winposix_interrupt_signals(sigset_t *set)
+{
+    sigemptyset(set);
+    for (int sig : kHeldSignals)
+        sigaddset(set, sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; sig++)
+        sigaddset(set, sig);
+}
+
+static void handled_signals(sigset_t *set)
+{
+    winposix_interrupt_signals(set);
+    for (int sig : kOwnSignals)
+        sigaddset(set, sig);
+}
 
 static PHANDLER_ROUTINE routines[kMaxRoutines];
 static volatile sig_atomic_t routine_count;
@@ -44,9 +68,7 @@ static void on_signal(int sig)
 static void block_signals(sigset_t *old)
 {
     sigset_t set;
-    sigemptyset(&set);
-    for (int sig : kSignals)
-        sigaddset(&set, sig);
+    handled_signals(&set);
     sigprocmask(SIG_BLOCK, &set, old);
 }
 
@@ -60,12 +82,11 @@ static void install(void)
     struct sigaction action = {};
     action.sa_handler = on_signal;
     action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (int sig : kSignals)
-        sigaddset(&action.sa_mask, sig);
-    for (int sig : kSignals) {
+    handled_signals(&action.sa_mask);
+    for (int sig = 1; sig < NSIG; sig++) {
         struct sigaction old;
-        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+        if (!sigismember(&action.sa_mask, sig) || sigaction(sig, nullptr, &old) != 0 ||
+            old.sa_handler == SIG_IGN)
             continue;
         sigaction(sig, &action, nullptr);
     }

@@ -32,6 +32,9 @@ BOOL DeleteFileA(LPCSTR path)
         return winposix_fail_path(native);
     if (S_ISDIR(st.st_mode) || is_read_only_file(st))
         return winposix_fail(ERROR_ACCESS_DENIED);
+    // A file made from a template that will now replace nothing lets go of it.
+    bool leased = false;
+    winposix_release_kept(winposix_take_kept(st, &leased), leased);
     if (unlinkat(dirfd, name, 0) != 0)
         return winposix_fail_path(native);
     return TRUE;

@@ -1,6 +1,7 @@
 // Reading, writing, flushing, seeking and sizing an open file.
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +39,17 @@ static bool stop_bypassing(WinposixHandle *record)
     return true;
 }
 
+// Past the process's file size limit a write fails on Windows; here the
+// system would end the process with SIGXFSZ instead, in the middle of a
+// file. Ignored, the write fails with EFBIG.
+static void fail_past_size_limit(void)
+{
+    static bool ignored;
+    if (!ignored)
+        signal(SIGXFSZ, SIG_IGN);
+    ignored = true;
+}
+
 static WinposixHandle *file_for_transfer(HANDLE file, const void *buffer, DWORD count,
                                          LPOVERLAPPED overlapped, bool writing)
 {
@@ -56,6 +68,8 @@ static WinposixHandle *file_for_transfer(HANDLE file, const void *buffer, DWORD 
         winposix_fail(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    if (writing)
+        fail_past_size_limit();
     return record;
 }
 
@@ -200,6 +214,7 @@ static BOOL set_end(HANDLE file, off_t end, bool from_position)
         return FALSE;
     if (!record->writable)
         return winposix_fail(ERROR_ACCESS_DENIED);
+    fail_past_size_limit();
     if (from_position)
         end = lseek(record->fd, 0, SEEK_CUR);
     struct stat st;

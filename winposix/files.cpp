@@ -11,10 +11,20 @@ static bool truncates(DWORD disposition)
     return disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
 }
 
+// A handle that may only look at the file's attributes reads and writes
+// nothing: its descriptor opens no file (O_PATH), so that it counts as no
+// open for a lease, which a look of our own must not break.
+static bool looks_only(DWORD access, DWORD disposition)
+{
+    return (access & ~FILE_READ_ATTRIBUTES) == 0 && disposition == OPEN_EXISTING;
+}
+
 // Flags of the descriptor: it may write when the caller asked for write
 // access or the disposition truncates, and it never blocks on a FIFO.
 static int open_flags(DWORD access, DWORD disposition)
 {
+    if (looks_only(access, disposition))
+        return O_PATH | O_CLOEXEC;
     bool reads = access & GENERIC_READ;
     bool writes = (access & GENERIC_WRITE) || truncates(disposition);
     int flags = reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
@@ -89,7 +99,7 @@ static DWORD refusal(const struct stat &st, bool existed, DWORD access, DWORD di
 
 static DWORD finish_open(int fd, const struct stat &st, bool existed, DWORD disposition)
 {
-    if (!S_ISREG(st.st_mode) && fcntl(fd, F_SETFL, 0) != 0)
+    if (!S_ISREG(st.st_mode) && !(fcntl(fd, F_GETFL) & O_PATH) && fcntl(fd, F_SETFL, 0) != 0)
         return winposix_error_from_errno(errno);
     if (existed && truncates(disposition) && st.st_size > 0 && ftruncate(fd, 0) != 0)
         return winposix_error_from_errno(errno);
@@ -104,6 +114,16 @@ static bool bypass_cache(int fd)
 {
     int flags = fcntl(fd, F_GETFL);
     return flags >= 0 && fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
+}
+
+// A file this call made is not left behind by its failure: the one it made,
+// should another have taken the name meanwhile.
+static void remove_made(int dirfd, const char *name, const struct stat &made)
+{
+    struct stat now;
+    if (fstatat(dirfd, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == made.st_dev &&
+        now.st_ino == made.st_ino)
+        unlinkat(dirfd, name, 0);
 }
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -146,12 +166,19 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         winposix_fail_path(native.c_str());
         return INVALID_HANDLE_VALUE;
     }
-    struct stat st;
+    struct stat st = {};
     DWORD code = fstat(fd, &st) != 0 ? winposix_error_from_errno(errno)
                  : link              ? ERROR_SUCCESS
                                      : refusal(st, existed, access, disposition, flags);
+    if (code == ERROR_SUCCESS && !link && S_ISLNK(st.st_mode))
+        link = true;  // a look at the link itself (O_PATH)
     if (code == ERROR_SUCCESS && !link)
         code = finish_open(fd, st, existed, disposition);
+    WinposixLease lease = WINPOSIX_LEASE_NONE;
+    if (code == ERROR_SUCCESS && !link && existed && S_ISREG(st.st_mode) && (access & DELETE) &&
+        (lease = winposix_lease_take(fd)) == WINPOSIX_LEASE_REFUSED)
+        code = ERROR_SHARING_VIOLATION;
+    bool leased = lease == WINPOSIX_LEASE_HELD;
     bool held = code == ERROR_SUCCESS && S_ISDIR(st.st_mode) && !(share & FILE_SHARE_DELETE);
     if (held && !winposix_hold(fd, native.c_str()))
         code = ERROR_TOO_MANY_OPEN_FILES;
@@ -162,9 +189,15 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     if (code != ERROR_SUCCESS) {
         if (held)
             winposix_release(fd);
+        if (leased)
+            winposix_lease_forget(fd);
         close(fd);
+        if (!existed)
+            remove_made(dirfd, name, st);
         return fail_handle(code);
     }
+    if (template_fd >= 0 && from->leased)
+        winposix_lease_watch(template_fd);
 
     WinposixHandle *record = new WinposixHandle();
     record->kind = WINPOSIX_FILE;
@@ -176,7 +209,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     record->direct = record->unbuffered && bypass_cache(fd);
     record->link = link;
     record->held = held;
+    record->leased = leased;
     record->template_fd = template_fd;
+    record->template_leased = template_fd >= 0 && from->leased;
     record->name = winposix_last_component(native.c_str());
     record->find = nullptr;
     bool told_exists = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
@@ -185,15 +220,20 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 }
 
 // A file made from a template takes its metadata now, once its content
-// is written; a failure to take it is the close's failure.
+// is written; a failure to take it is the close's failure. The template
+// is kept for the file's replace.
 static bool take_template(WinposixHandle *record, DWORD *code)
 {
     if (record->template_fd < 0)
         return true;
     bool taken = winposix_take_template(record->fd, record->template_fd);
+    struct stat made;
     if (!taken)
         *code = GetLastError();
-    close(record->template_fd);
+    if (taken && fstat(record->fd, &made) == 0)
+        winposix_keep_template(made, record->template_fd, record->template_leased);
+    else
+        winposix_release_kept(record->template_fd, record->template_leased);
     return taken;
 }
 
@@ -209,6 +249,8 @@ BOOL CloseHandle(HANDLE handle)
     bool taken = take_template(record, &template_code);
     if (record->held)
         winposix_release(record->fd);
+    if (record->leased)
+        winposix_lease_forget(record->fd);
     int rc = close(record->fd);
     int err = errno;
     delete record;

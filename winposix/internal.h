@@ -80,6 +80,28 @@ const char *winposix_beneath(const char *native, int *dirfd);
 // as far as they can be without widening a right (template.cpp).
 BOOL winposix_take_template(int to, int from);
 
+// Leases (leases.cpp): how a file opened for deletion learns whether any
+// other descriptor is open on it, now or later.
+enum WinposixLease {
+    WINPOSIX_LEASE_HELD,     // nobody else has it open; an open breaks it
+    WINPOSIX_LEASE_REFUSED,  // another descriptor is open on it
+    WINPOSIX_LEASE_NONE      // no lease can be had here (not the owner, no support)
+};
+WinposixLease winposix_lease_take(int fd);
+// Another descriptor of the same open file, sharing its lease.
+void winposix_lease_watch(int fd);
+void winposix_lease_forget(int fd);
+// Someone else opened the file since the lease was taken.
+bool winposix_lease_broken(int fd);
+
+// The template a new file was made from, kept from its close until its
+// replace or removal (kept.cpp): the file the replace must find under the
+// name, and its lease. Taking it out hands the descriptor to the caller,
+// who gives it back with winposix_release_kept; -1 when none is kept.
+void winposix_keep_template(const struct stat &made, int template_fd, bool leased);
+int winposix_take_kept(const struct stat &made, bool *leased);
+void winposix_release_kept(int fd, bool leased);
+
 // Open handles: file handles and find handles, each a heap record that the
 // live-handle table knows, so that a stale or foreign handle fails with 6.
 enum WinposixHandleKind { WINPOSIX_FILE, WINPOSIX_FIND };
@@ -96,7 +118,9 @@ struct WinposixHandle {
     bool direct;         // file: its descriptor has O_DIRECT, which the file system took
     bool link;           // file: a symbolic link itself, opened as a reparse point
     bool held;           // file: a directory whose path is pinned while it is open
+    bool leased;         // file: holds a lease, so it learns of every other open
     int template_fd;     // file: created from a template, whose metadata it takes on close; else -1
+    bool template_leased;  // file: the template's descriptor shares its lease
     std::string name;    // file: its last component, for the hidden attribute
     WinposixFind *find;  // find: the search
 };

@@ -50,6 +50,9 @@ const SystemMessage system_messages[] = {
     {ERROR_DIRECTORY, "The directory name is invalid.\r\n"},
     {ERROR_IO_DEVICE,
      "The request could not be performed because of an I/O device error.\r\n"},
+    {ERROR_INVALID_OWNER, "This security ID may not be assigned as the owner of this object.\r\n"},
+    {ERROR_INVALID_PRIMARY_GROUP,
+     "This security ID may not be assigned as the primary group of an object.\r\n"},
     {ERROR_CANT_RESOLVE_FILENAME, "The name of the file cannot be resolved by the system.\r\n"},
     {ERROR_NOT_A_REPARSE_POINT, "The file or directory is not a reparse point.\r\n"},
 };

@@ -7,6 +7,7 @@
 #ifndef WINPOSIX_WINPOSIX_H
 #define WINPOSIX_WINPOSIX_H
 
+#include <signal.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -201,6 +202,8 @@ typedef const GUID &REFCLSID;
 #define ERROR_NOT_A_REPARSE_POINT 4390L
 #define ERROR_CANT_RESOLVE_FILENAME 1921L
 #define ERROR_IO_DEVICE 1117L
+#define ERROR_INVALID_OWNER 1307L
+#define ERROR_INVALID_PRIMARY_GROUP 1308L
 #define ERROR_UNABLE_TO_REMOVE_REPLACED 1175L
 #define ERROR_UNABLE_TO_MOVE_REPLACEMENT 1176L
 
@@ -354,6 +357,13 @@ DWORD ExpandEnvironmentStringsA(LPCSTR src, LPSTR dst, DWORD size);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown *outer, DWORD context, REFIID iid,
                          void **object);
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+
+// ---------------------------------------------------------------------------
+// POSIX only
+
+// The signals that stand for a console event (console.cpp), which a program
+// holds off by blocking them: Ctrl+C, and those that close the console.
+void winposix_interrupt_signals(sigset_t *set);
 
 // ---------------------------------------------------------------------------
 // For tests only

@@ -114,8 +114,12 @@ TEST_F(BadInput, TreeDeeperThanThePathBuffer)
     size_t expected_errors = 0;
     std::string at = dir();
     rel.clear();
+    // A file is converted where its name fits and a temporary name
+    // (~dvk, eight digits, .tmp) fits beside it; the tool never falls back
+    // to writing in place.
+    const size_t kTempName = 16;
     for (int level = 0;; level++) {
-        if (at.size() + 1 + 5 < kPathBuffer)
+        if (at.size() + 1 + kTempName < kPathBuffer)
             converted.push_back(rel + "f.txt");
         else
             expected_errors++;

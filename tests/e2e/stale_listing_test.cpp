@@ -2,6 +2,7 @@
 // is held by its own output: the directory that sorts first holds so many
 // files that their change lines fill the pipe, and the tool waits until the
 // test, having grown, shrunk and removed later entries, reads them.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -102,13 +103,22 @@ TEST_F(StaleListing, EntriesChangedOrRemovedAfterTheListing)
     EXPECT_EQ((std::vector<std::string>{"t.txt", "u/y.txt"}), rest.converted);
     EXPECT_EQ((std::vector<std::string>{"q.txt", "s.txt"}), rest.kept);
     EXPECT_EQ("grows\nand grows\n", read_file("q.txt"));
+    // Reading the tree to remember it opened the first directory's file
+    // then being converted: on POSIX another program's open keeps that
+    // file from being replaced (32; its long path is cut in the error).
+    std::vector<ErrorLine> errors = error_lines(out);
     std::vector<std::string> first_names = list_dir(kFirst);
     ASSERT_EQ(static_cast<size_t>(kFirstFiles), first_names.size());
-    for (int i = 0; i < kFirstFiles; i++)
-        ASSERT_EQ("x\r\n", read_file(first_file(i))) << first_file(i);
-
-    std::vector<ErrorLine> errors = error_lines(out);
-    EXPECT_EQ(4u, errors.size()) << out;
+    long long opened = 0;
+    for (int i = 0; i < kFirstFiles; i++) {
+        if (read_file(first_file(i)) == "x\r\n")
+            continue;
+        opened++;
+        EXPECT_EQ("x\n", read_file(first_file(i))) << first_file(i);
+    }
+    EXPECT_LE(opened, 1);
+    EXPECT_EQ(opened, std::count_if(errors.begin(), errors.end(), [](const ErrorLine &e) { return e.code == 32; }));
+    EXPECT_EQ(4u + opened, errors.size()) << out;
     const ErrorLine *grown = error_naming(errors, walked("q.txt"));
     const ErrorLine *gone = error_naming(errors, walked("r.txt"));
     const ErrorLine *shrunk = error_naming(errors, walked("s.txt"));

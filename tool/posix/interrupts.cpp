@@ -4,6 +4,7 @@
 // when they are unblocked, so the routines run there.
 #include <signal.h>
 
+#include "fslib.h"
 #include "interrupts.h"
 
 static int depth;
@@ -14,10 +15,7 @@ void interrupts_hold(void)
     if (depth++ > 0)
         return;
     sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
+    winposix_interrupt_signals(&set);
     sigprocmask(SIG_BLOCK, &set, &before);
 }
 

@@ -30,17 +30,32 @@ protected:
     }
 };
 
-TEST_F(KeepsMetadata, HardLinksStayOneFile)
+// A file with a second name, here outside the tree walked, is replaced like
+// any other: the name walked gets the new file, the other name keeps the old
+// content and time, and nothing is written through it. Standard error says
+// so.
+TEST_F(KeepsMetadata, HardLinkedFileIsReplacedAndItsOtherNameKept)
 {
-    write_file("a.txt", "one\ntwo\n");
-    fs::create_hard_link(path("a.txt"), path("b.txt"));
-    ino_t inode = status_of("a.txt").st_ino;
-    EXPECT_EQ(change_line(path("a.txt"), 2), run(path("a.txt")));
-    EXPECT_EQ("one\r\ntwo\r\n", read_file("a.txt"));
-    EXPECT_EQ("one\r\ntwo\r\n", read_file("b.txt"));
-    EXPECT_EQ(inode, status_of("a.txt").st_ino);
-    EXPECT_EQ(2u, status_of("b.txt").st_nlink);
-    EXPECT_EQ((std::vector<std::string>{"a.txt", "b.txt"}), list_dir(""));
+    make_dir("tree");
+    make_dir("outside");
+    write_file("outside/b.txt", "one\ntwo\n");
+    test_set_mtime(path("outside/b.txt"), kSampleTime);
+    fs::create_hard_link(path("outside/b.txt"), path("tree/a.txt"));
+    ino_t inode = status_of("outside/b.txt").st_ino;
+    std::string out, err;
+    int status = -1;
+    ASSERT_TRUE(run_program(DRAVICK_EXE, {path("tree")}, &out, &err, &status));
+    EXPECT_EQ(0, status);
+    EXPECT_EQ(change_line(path("tree") + "\\a.txt", 2), out);
+    EXPECT_EQ(path("tree") + "\\a.txt: hard link broken, its other names keep the old content\r\n", err);
+    EXPECT_EQ("one\r\ntwo\r\n", read_file("tree/a.txt"));
+    EXPECT_EQ("one\ntwo\n", read_file("outside/b.txt"));
+    EXPECT_EQ(to_centisecond(kSampleTime), test_get_mtime(path("tree/a.txt")));
+    EXPECT_EQ(kSampleTime, test_get_mtime(path("outside/b.txt")));
+    EXPECT_EQ(inode, status_of("outside/b.txt").st_ino);
+    EXPECT_EQ(1u, status_of("outside/b.txt").st_nlink);
+    EXPECT_EQ(1u, status_of("tree/a.txt").st_nlink);
+    EXPECT_EQ(std::vector<std::string>{"a.txt"}, list_dir("tree"));
 }
 
 TEST_F(KeepsMetadata, SymbolicLinkStaysALink)
@@ -112,39 +127,53 @@ TEST_F(KeepsMetadata, UnchangedFileIsNotTouched)
     EXPECT_EQ(before.st_ctim.tv_nsec, after.st_ctim.tv_nsec);
 }
 
-// Run by another user: the owner cannot be given away, but the group can
-// where that user is in it; a group that cannot be kept gets no right the
-// others lack. Needs root to set the tree up and setpriv to drop to 65534.
-TEST_F(KeepsMetadata, GroupKeptOrItsRightsNotWidened)
+// Run by another user, a file whose owner or group that user cannot give
+// the new file is left as it is, with an error that says which: converted,
+// it would belong to the user who ran the tool. Where both can be kept it is
+// converted. Needs root to set the tree up and setpriv to drop to 65534.
+TEST_F(KeepsMetadata, OwnerOrGroupThatCannotBeKeptIsRefused)
 {
     if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
         GTEST_SKIP() << "needs root and setpriv to run the tool as another user";
     const struct {
         const char *groups;
-        mode_t mode;
+        uid_t uid;
         gid_t gid;
-        mode_t mode_after;
+        long long code;  // 0: converted
     } cases[] = {
-        {"--groups=2000", 0660, 2000, 0660},
-        {"--clear-groups", 0664, 65534, 0644},
+        {"--groups=2000", 0, 0, 1307},         // root's file, writable by all
+        {"--groups=2000", 1234, 2000, 1307},   // another user's, in a group of ours
+        {"--clear-groups", 65534, 2000, 1308}, // ours, in a group we are not in
+        {"--groups=2000", 65534, 2000, 0},     // ours, in a group of ours
     };
     ASSERT_EQ(0, chmod(dir().c_str(), 0777));
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.groups);
+        SCOPED_TRACE(std::string(c.groups) + " " + std::to_string(c.uid) + ":" + std::to_string(c.gid));
         write_file("g.txt", "g\n");
-        ASSERT_EQ(0, chown(path("g.txt").c_str(), 1234, 2000));
-        ASSERT_EQ(0, chmod(path("g.txt").c_str(), c.mode));
+        ASSERT_EQ(0, chown(path("g.txt").c_str(), c.uid, c.gid));
+        ASSERT_EQ(0, chmod(path("g.txt").c_str(), 0666));
         std::string out, err;
         int status = -1;
         ASSERT_TRUE(run_program("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", c.groups, DRAVICK_EXE,
                                                      path("g.txt")},
                                 &out, &err, &status));
-        EXPECT_EQ(change_line(path("g.txt"), 1), out) << err;
         struct stat st = status_of("g.txt");
-        EXPECT_EQ("g\r\n", read_file("g.txt"));
-        EXPECT_EQ(65534u, st.st_uid);
+        EXPECT_EQ(c.uid, st.st_uid);
         EXPECT_EQ(c.gid, st.st_gid);
-        EXPECT_EQ(c.mode_after, st.st_mode & 07777) << std::oct << (st.st_mode & 07777);
+        EXPECT_EQ(0666u, st.st_mode & 07777);
+        EXPECT_EQ((std::vector<std::string>{"g.txt"}), list_dir(""));
+        if (c.code == 0) {
+            EXPECT_EQ(change_line(path("g.txt"), 1), out) << err;
+            EXPECT_EQ("g\r\n", read_file("g.txt"));
+            EXPECT_EQ(0, status);
+        } else {
+            std::vector<ErrorLine> errors = error_lines(out);
+            ASSERT_EQ(1u, errors.size()) << out;
+            EXPECT_EQ(c.code, errors[0].code) << out;
+            EXPECT_EQ(path("g.txt"), errors[0].details);
+            EXPECT_EQ("g\n", read_file("g.txt"));
+            EXPECT_EQ(2, status);
+        }
         fs::remove(path("g.txt"));
     }
 }
@@ -194,4 +223,19 @@ TEST_F(KeepsMetadata, AclAndAttributesSurvive)
         EXPECT_EQ("tree", xattr_of(path("a.txt"), "user.origin"));
     }
     EXPECT_EQ(mode, status_of("a.txt").st_mode & 07777);
+}
+
+// A folder's default ACL would give the new file rights the original never
+// had: the converted file has exactly the original's ACL, here none.
+TEST_F(KeepsMetadata, FolderDefaultAclIsNotInherited)
+{
+    write_file("a.txt", "a\n");
+    ASSERT_EQ(0, chmod(path("a.txt").c_str(), 0640));
+    std::string acl = access_acl();
+    if (setxattr(dir().c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0) != 0)
+        GTEST_SKIP() << "this file system takes no ACL";
+    EXPECT_EQ(change_line(path("a.txt"), 1), run(path("a.txt")));
+    EXPECT_EQ("a\r\n", read_file("a.txt"));
+    EXPECT_EQ("", xattr_of(path("a.txt"), "system.posix_acl_access"));
+    EXPECT_EQ(0640u, status_of("a.txt").st_mode & 07777);
 }
