@@ -2,7 +2,9 @@
 #include <fcntl.h>
 #include <string.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -488,3 +490,29 @@ TEST_F(WinposixSmallDisk, GrowingBeyondTheDiskFailsInSetEndOfFile)
 }
 
 }  // namespace
+
+// A new file made from a template whose descriptor cannot be had (no
+// descriptor left) fails, and the file it had made is not left behind.
+TEST_F(WinposixFiles, FailedCreateFromTemplateLeavesNoFile)
+{
+    write_file("t.txt", "template\n");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        HANDLE templ = open("t.txt", GENERIC_READ, OPEN_EXISTING);
+        struct rlimit limit = {64, 64};
+        setrlimit(RLIMIT_NOFILE, &limit);
+        int last = -1;
+        for (int fd; (fd = dup(0)) >= 0;)
+            last = fd;
+        close(last);  // room for the new file's descriptor, none for the template's
+        HANDLE made = CreateFileA(win(path("made.txt")).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, templ);
+        bool failed = made == INVALID_HANDLE_VALUE && GetLastError() == ERROR_TOO_MANY_OPEN_FILES;
+        _exit(templ != INVALID_HANDLE_VALUE && failed ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(std::vector<std::string>{"t.txt"}, list_dir(""));
+}

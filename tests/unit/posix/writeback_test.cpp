@@ -3,6 +3,7 @@
 // temporary file, and a failure is reported. An interrupt while the new
 // content is being written removes the temporary file.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -229,25 +230,55 @@ TEST_F(WriteBack, NewContentIsFlushedBeforeItTakesThePlace)
 }
 
 // The child converts a file and is held by the layer at the write of the new
-// content, once the temporary file exists; it is interrupted there. The
-// original must be whole and the temporary file gone.
-TEST_F(WriteBack, InterruptRemovesTemporaryFile)
+// content, once the temporary file exists; it is ended there by a signal
+// from outside, of every kind whose default is to end the process. The
+// original must be whole, the temporary file gone, and the child ended by
+// that very signal.
+TEST_F(WriteBack, SignalRemovesTemporaryFile)
 {
     std::string content;
     for (int i = 0; i < 1000; i++)
         content += "0123456789abcdef\n";
-    write_file("big.txt", content);
-    HeldChild child;
-    held_child_start(&child, WINPOSIX_CALL_WRITE, [&] { convert("big.txt"); });
-    bool arrived = held_child_arrived(&child);
-    EXPECT_TRUE(arrived) << "the child never came to its write";
-    if (arrived) {
-        std::vector<std::string> names = list_dir("");
-        EXPECT_EQ(2u, names.size()) << "no temporary file beside the original";
-        kill(child.pid, SIGINT);
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGXCPU, SIGRTMIN + 3};
+    for (int sig : signals) {
+        SCOPED_TRACE(sig);
+        write_file("big.txt", content);
+        HeldChild child;
+        held_child_start(&child, WINPOSIX_CALL_WRITE, [&] { convert("big.txt"); });
+        bool arrived = held_child_arrived(&child);
+        EXPECT_TRUE(arrived) << "the child never came to its write";
+        if (arrived) {
+            std::vector<std::string> names = list_dir("");
+            EXPECT_EQ(2u, names.size()) << "no temporary file beside the original";
+            kill(child.pid, sig);
+        }
+        int status = held_child_finish(&child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        EXPECT_EQ(std::vector<std::string>{"big.txt"}, list_dir(""));
+        EXPECT_TRUE(read_file("big.txt") == content);
     }
-    int status = held_child_finish(&child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+}
+
+// Past the process's file size limit the write fails with an error and the
+// conversion is given up, instead of the system ending the process in the
+// middle of the temporary file.
+TEST_F(WriteBack, FileSizeLimitFailsTheWrite)
+{
+    std::string content;
+    while (content.size() < (3u << 20))
+        content += "0123456789abcdef\n";
+    write_file("big.txt", content);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        struct rlimit limit = {2u << 20, 2u << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ErrorRecord *error = convert("big.txt");
+        _exit(error != nullptr && error->code == ERROR_FILE_TOO_LARGE ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(std::vector<std::string>{"big.txt"}, list_dir(""));
     EXPECT_TRUE(read_file("big.txt") == content);
 }
