@@ -3,8 +3,8 @@
 // a small buffer, and, where it grows, hand it to the safe write-back,
 // which reads and converts it again on its way to the new file. The buffer is the same for every file
 // of a run: its size does not depend on the file's.
+#include "batch.h"
 #include "dravick.h"
-#include "interrupts.h"
 #include "stream.h"
 #include "writeback.h"
 
@@ -87,23 +87,42 @@ static ErrorRecord *convert_one(const char *source, const char *destination, con
 
     StreamContent content = {original.handle, source, size, static_cast<uint32_t>(size + growth), *run_buffer()};
     bool linked = original.seen.nNumberOfLinks > 1;
-    error = writeback_file(&original, &content, info);
-    // Announced only once it is true: a file left as it was is not counted.
-    if (error == NULL) {
+    error = writeback_file(&original, &content, info, source, growth);
+    // A conversion's line comes once its file is replaced (batch.h); a check
+    // run's once the file is judged.
+    if (error == NULL && run_state.check) {
         report_change(source, growth);
         if (linked)
             report_notice(source, "hard link broken, its other names keep the old content");
     }
-    interrupts_release();
     return error;
 }
 
+// A file waiting in the batch holds two descriptors: where they run out,
+// the batch is settled and the file tried once more.
+static ErrorRecord *convert_or_settle(const char *source, const char *destination, const FileInfo *info,
+                                      LinkRule rule)
+{
+    ErrorRecord *error = convert_one(source, destination, info, rule);
+    if (error == NULL || error->code != ERROR_TOO_MANY_OPEN_FILES || !batch_pending())
+        return error;
+    batch_settle();
+    return convert_one(source, destination, info, rule);
+}
+
+// A file named alone is replaced before the call returns, and its failure
+// returned.
 ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info)
 {
-    return convert_one(source, destination, info, LINK_FOLLOWED_ONCE);
+    batch_settle();
+    ErrorRecord *error = convert_one(source, destination, info, LINK_FOLLOWED_ONCE);
+    return error != NULL ? error : batch_settle_alone();
 }
 
 ErrorRecord *convert_listed(const char *path, const FileInfo *entry)
 {
-    return convert_one(path, path, entry, LINK_REFUSED);
+    ErrorRecord *error = convert_or_settle(path, path, entry, LINK_REFUSED);
+    if (error == NULL && batch_full())
+        batch_settle();
+    return error;
 }

@@ -171,6 +171,14 @@ ErrorRecord *original_reopen(const Original *original, DWORD access, DWORD share
     return error;
 }
 
+ErrorRecord *original_unchanged(const Original *original)
+{
+    HANDLE handle;
+    ErrorRecord *error = original_reopen(original, FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &handle);
+    return error != NULL ? error : fs_close_named(handle, NULL, original->path);
+}
+
 // A length of 2 GiB or more, which the look's 32-bit size cannot hold and
 // the conversion does not take, is refused as too large; another length
 // than the look's as a changed file; another time as a sharing violation.

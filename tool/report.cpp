@@ -7,11 +7,14 @@
 // ends: redirected, the stream would otherwise hold lines back in its
 // buffer, and an interrupt would drop them. A line is never cut by an
 // interrupt, and a report that cannot be written ends the run: files
-// replaced from then on would be named nowhere.
+// replaced from then on would be named nowhere. An error or a notice
+// settles the files waiting for their replace first (batch.h), so that
+// every line keeps its place in the walk's order.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "batch.h"
 #include "dravick.h"
 #include "interrupts.h"
 #include "shown.h"
@@ -29,6 +32,7 @@ static void end_line(void)
     if (fflush(stdout) == 0 && !ferror(stdout))
         return;
     fputs("standard output: cannot be written, run stopped\r\n", stderr);
+    batch_abandon();
     exit(2);
 }
 
@@ -59,10 +63,14 @@ static size_t details_start(const ErrorRecord *error)
     return 0;
 }
 
-void report_error(const ErrorRecord *error)
+void report_error(const ErrorRecord *record)
 {
-    if (error == NULL)
+    if (record == NULL)
         return;
+    // A copy: settling may fill the library's records anew.
+    ErrorRecord copy = *record;
+    const ErrorRecord *error = &copy;
+    batch_settle();
     interrupts_hold();
     size_t start = details_start(error);
     fwrite(error->text, 1, start, stdout);
@@ -74,6 +82,7 @@ void report_error(const ErrorRecord *error)
 
 void report_notice(const char *path, const char *why)
 {
+    batch_settle();
     put_name(stderr, path);
     fprintf(stderr, ": %s\r\n", why);
 }

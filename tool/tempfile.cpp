@@ -7,20 +7,25 @@
 
 #include <atomic>
 
+#include "batch.h"
 #include "dravick.h"
 #include "writeback.h"
 
-// The temporary file being written, removed by the interrupt handler. The
-// flag is raised before the file is created, so that an interrupt that
-// comes while it is being created still removes it.
-static char temp_path[FS_MAX_PATH];
-static std::atomic<int> temp_active;
+// The temporary files not yet in place, removed by the interrupt handler:
+// one slot for each a batch can hold. A slot's flag is raised before its
+// file is created, so that an interrupt that comes while it is being
+// created still removes it.
+enum { kSlots = BATCH_FILES };
+static char temp_paths[kSlots][FS_MAX_PATH];
+static std::atomic<int> temp_active[kSlots];
 
 static BOOL WINAPI on_interrupt(DWORD event)
 {
     (void)event;
-    if (temp_active)
-        DeleteFileA(temp_path);
+    for (int slot = 0; slot < kSlots; slot++) {
+        if (temp_active[slot])
+            DeleteFileA(temp_paths[slot]);
+    }
     return FALSE;  // the default handling then ends the process
 }
 
@@ -50,7 +55,16 @@ bool temp_name_fits(const char *path)
     return temp_name_beside(path, 0, name);
 }
 
-const char *temp_name(void) { return temp_path; }
+const char *temp_name(int slot) { return temp_paths[slot]; }
+
+static int free_slot(void)
+{
+    for (int slot = 0; slot < kSlots; slot++) {
+        if (!temp_active[slot])
+            return slot;
+    }
+    return -1;
+}
 
 static unsigned next_serial(void)
 {
@@ -67,44 +81,48 @@ static unsigned next_serial(void)
 // the name leads to later. A name already taken is passed over before the
 // interrupt handler is told of it, so that the handler never removes a file
 // that is not ours.
-ErrorRecord *temp_create(const Original *original, HANDLE *handle)
+int temp_create(const Original *original, HANDLE *handle, ErrorRecord **error)
 {
     watch_interrupts();
-    ErrorRecord *error = NULL;
-    for (int attempt = 0; attempt < 100; attempt++) {
+    int slot = free_slot();
+    *error = err_win32_code(ERROR_TOO_MANY_OPEN_FILES, "CreateFile", "%s", original->path);
+    for (int attempt = 0; attempt < 100 && slot >= 0; attempt++) {
         char name[FS_MAX_PATH];
-        if (!temp_name_beside(original->path, next_serial(), name))
-            return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "CreateFile", "%s", original->path);
+        if (!temp_name_beside(original->path, next_serial(), name)) {
+            *error = err_win32_code(ERROR_FILENAME_EXCED_RANGE, "CreateFile", "%s", original->path);
+            return -1;
+        }
         if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) {
-            error = err_win32_code(ERROR_FILE_EXISTS, "CreateFile", "%s", name);
+            *error = err_win32_code(ERROR_FILE_EXISTS, "CreateFile", "%s", name);
             continue;
         }
-        memcpy(temp_path, name, sizeof name);
-        temp_active = 1;
-        error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               original->handle, handle);
-        if (error == NULL)
-            return NULL;
-        temp_active = 0;
-        if (error->code != ERROR_FILE_EXISTS && error->code != ERROR_ALREADY_EXISTS)
-            return error;
+        memcpy(temp_paths[slot], name, sizeof name);
+        temp_active[slot] = 1;
+        *error = w32_CreateFile(name, GENERIC_WRITE, FILE_SHARE_DELETE, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                original->handle, handle);
+        if (*error == NULL)
+            return slot;
+        temp_active[slot] = 0;
+        if ((*error)->code != ERROR_FILE_EXISTS && (*error)->code != ERROR_ALREADY_EXISTS)
+            return -1;
     }
-    return error;
+    return -1;
 }
 
 // Once only: the name may be another program's again after that.
-void temp_drop(void)
+void temp_drop(int slot)
 {
-    if (temp_active)
-        DeleteFileA(temp_path);
-    temp_active = 0;
+    if (temp_active[slot])
+        DeleteFileA(temp_paths[slot]);
+    temp_active[slot] = 0;
 }
 
-ErrorRecord *temp_replace(const char *path)
+ErrorRecord *temp_replace(int slot, const char *path)
 {
+    const char *temp_path = temp_paths[slot];
     ErrorRecord *error = w32_ReplaceFile(path, temp_path);
     if (error == NULL) {
-        temp_active = 0;
+        temp_active[slot] = 0;
         return NULL;
     }
     // The original may already be gone with the new content still under the
@@ -113,9 +131,9 @@ ErrorRecord *temp_replace(const char *path)
     if (error->code == ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
         GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
         MoveFileExA(temp_path, path, MOVEFILE_REPLACE_EXISTING)) {
-        temp_active = 0;
+        temp_active[slot] = 0;
         return NULL;
     }
-    temp_drop();
+    temp_drop(slot);
     return error;
 }

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "batch.h"
 #include "dravick.h"
 
 // The error for an entry whose joined path does not fit the buffer; the
@@ -171,7 +172,7 @@ static ErrorRecord *walk_held(char *path, int path_size, const char *pattern, HA
         path[end] = '\0';
     }
     fs_list_close(&listing);
-    return fs_close_named(held, error, path);
+    return batch_close_directory(held, error, path);
 }
 
 // The argument's own links are followed, once.
@@ -180,5 +181,11 @@ ErrorRecord *walk_tree(char *path, int path_size, const char *pattern)
     HANDLE held;
     bool link = false;
     ErrorRecord *error = hold_or_say_why(path, pattern, 0, &held, &link);
-    return error != NULL ? error : walk_held(path, path_size, pattern, held);
+    if (error == NULL)
+        error = walk_held(path, path_size, pattern, held);
+    // The walk's last files are replaced before it returns; an error to
+    // print settles them itself, before it is printed.
+    if (error == NULL)
+        batch_settle();
+    return error;
 }

@@ -7,43 +7,35 @@
 // other names keep the old content, and nothing is written through them.
 // The new content is flushed to the disk before the replace, so that a
 // power cut after the replace finds the new content under the name, not an
-// empty or zero-filled file.
+// empty or zero-filled file; the flushes and replaces of a walk's files
+// are made in batches (batch.h).
+#include "batch.h"
 #include "dravick.h"
-#include "interrupts.h"
 #include "stream.h"
 #include "writeback.h"
+#include "writeout.h"
 
 // The temporary file, written whole through the system's cache, window by
-// window: past the cache each write would wait for the disk, which
-// measured slower than one flush at the end. Its failures name the file
-// being converted, which is what is left as it was.
-static ErrorRecord *write_temp(const Original *original, const StreamContent *content, const FileInfo *info)
+// window, and started on its way to the disk: past the cache each write
+// would wait for the disk, which measured slower than one flush at the end.
+// Its failures name the file being converted, which is what is left as it
+// was. The handle stays open for the flush.
+static ErrorRecord *write_temp(const Original *original, const StreamContent *content, const FileInfo *info,
+                               int *temp, HANDLE *handle)
 {
     const char *path = original->path;
-    HANDLE handle;
-    ErrorRecord *error = temp_create(original, &handle);
-    if (error != NULL)
+    ErrorRecord *error = NULL;
+    if ((*temp = temp_create(original, handle, &error)) < 0)
         return err_about_file(error, "CreateFile", path);
-    error = stream_write(content, handle, path);
+    error = stream_write(content, *handle, path);
     if (error == NULL) {
-        original_put_time(original, info, handle);
-        error = err_about_file(w32_FlushFileBuffers(handle, path), "FlushFileBuffers", path);
+        original_put_time(original, info, *handle);
+        writeout_start(*handle);
+        return NULL;
     }
-    // Closing it gives it the original's owner, group, mode and ACLs.
-    error = fs_close_named(handle, error, path);
-    if (error != NULL)
-        temp_drop();
+    fs_close(*handle, NULL);
+    temp_drop(*temp);
     return error;
-}
-
-// Just before the replace the original is looked at again; if another
-// program wrote to it meanwhile, it is left as that program left it.
-static ErrorRecord *check_unchanged(const Original *original)
-{
-    HANDLE handle;
-    ErrorRecord *error = original_reopen(original, FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &handle);
-    return error != NULL ? error : fs_close_named(handle, NULL, original->path);
 }
 
 // What keeps the original from being replaced, as far as it can be known
@@ -66,19 +58,16 @@ static ErrorRecord *refusal(const Original *original)
     return NULL;
 }
 
-ErrorRecord *writeback_file(Original *original, const StreamContent *content, const FileInfo *info)
+ErrorRecord *writeback_file(Original *original, const StreamContent *content, const FileInfo *info,
+                            const char *shown, int64_t growth)
 {
     ErrorRecord *error = refusal(original);
     if (error != NULL || run_state.check)
         return original_let_go(original, error);
-    if ((error = write_temp(original, content, info)) == NULL)
-        error = check_unchanged(original);
-    // Windows does not rename over a file that is open, ours included.
-    error = original_let_go(original, error);
-    if (error != NULL) {
-        temp_drop();
-        return error;
-    }
-    interrupts_hold();
-    return temp_replace(original->path);
+    int temp = -1;
+    HANDLE handle = NULL;
+    if ((error = write_temp(original, content, info, &temp, &handle)) != NULL)
+        return original_let_go(original, error);
+    batch_add(original, temp, handle, shown, growth, content->count);
+    return NULL;
 }

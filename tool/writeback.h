@@ -38,6 +38,11 @@ ErrorRecord *original_as_looked(const Original *original, const FileInfo *info);
 // seen, unchanged; the one look-up besides original_open.
 ErrorRecord *original_reopen(const Original *original, DWORD access, DWORD share, HANDLE *handle);
 
+// The last look before the replace: if another program wrote to the
+// original, or put another file in its place, since it was read, it is
+// left as that program left it (32).
+ErrorRecord *original_unchanged(const Original *original);
+
 // Lets go of the original's handle, reporting a failed close unless an
 // earlier failure is reported.
 ErrorRecord *original_let_go(Original *original, ErrorRecord *earlier);
@@ -51,24 +56,28 @@ ErrorRecord *original_changed(const char *path);
 
 struct StreamContent;
 
-// The temporary file beside the original, created with the original's
-// handle as its template; on failure nothing was created.
-ErrorRecord *temp_create(const Original *original, HANDLE *handle);
+// The temporary files beside the originals: one slot each in the table
+// the interrupt handler removes them from, as many as a batch holds.
+// temp_create gives the slot of a new one, created with the original's
+// handle as its template, or -1 with the error; nothing was created then.
+int temp_create(const Original *original, HANDLE *handle, ErrorRecord **error);
 bool temp_name_fits(const char *path);
-const char *temp_name(void);
-void temp_drop(void);
-// Moves the finished temporary file over the original.
-ErrorRecord *temp_replace(const char *path);
+const char *temp_name(int slot);
+// Removes it and frees its slot; once only.
+void temp_drop(int slot);
+// Moves the finished temporary file over the original and frees its slot.
+ErrorRecord *temp_replace(int slot, const char *path);
 
-// Replaces the original with the new content that `content` makes from
-// it, in a temporary file that takes its name, and puts its last-write time
-// back; the original's handle is let go on every path. At every moment the
+// Writes the new content that `content` makes from the original into a
+// temporary file beside it, with the original's last-write time, starts it
+// on its way to the disk, and leaves both in the batch (batch.h), which
+// flushes the new file and has it replace the original in one step, and
+// prints the change line with `shown` and `growth`. At every moment the
 // path holds the whole old or the whole new content; on failure the old
-// content is left as it was. In a check run it only looks at the file,
-// returning the refusal a rewrite would meet where that can be known
-// without writing; nothing is made then. Interrupts are held
-// (interrupts.h) from the moment the original is replaced on: the caller
-// releases them once the file's line is printed.
-ErrorRecord *writeback_file(Original *original, const StreamContent *content, const FileInfo *info);
+// content is left as it was and the original let go. In a check run it
+// only looks at the file, returning the refusal a rewrite would meet where
+// that can be known without writing; nothing is made then.
+ErrorRecord *writeback_file(Original *original, const StreamContent *content, const FileInfo *info,
+                            const char *shown, int64_t growth);
 
 #endif

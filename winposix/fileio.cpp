@@ -153,6 +153,13 @@ BOOL FlushFileBuffers(HANDLE file)
     return TRUE;
 }
 
+void winposix_start_writeout(HANDLE file)
+{
+    WinposixHandle *record = winposix_handle_get(file, WINPOSIX_FILE);
+    if (record != nullptr && record->writable && record->regular)
+        sync_file_range(record->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER position,
                       DWORD method)
 {

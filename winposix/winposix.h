@@ -365,6 +365,11 @@ BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
 // holds off by blocking them: Ctrl+C, and those that close the console.
 void winposix_interrupt_signals(sigset_t *set);
 
+// Starts writing a file's data to the disk without waiting for it
+// (sync_file_range); a later FlushFileBuffers then waits for less. Nothing
+// is reported: it only hastens what the flush does anyway.
+void winposix_start_writeout(HANDLE file);
+
 // ---------------------------------------------------------------------------
 // For tests only
 

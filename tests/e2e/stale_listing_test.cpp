@@ -103,9 +103,10 @@ TEST_F(StaleListing, EntriesChangedOrRemovedAfterTheListing)
     EXPECT_EQ((std::vector<std::string>{"t.txt", "u/y.txt"}), rest.converted);
     EXPECT_EQ((std::vector<std::string>{"q.txt", "s.txt"}), rest.kept);
     EXPECT_EQ("grows\nand grows\n", read_file("q.txt"));
-    // Reading the tree to remember it opened the first directory's file
-    // then being converted: on POSIX another program's open keeps that
-    // file from being replaced (32; its long path is cut in the error).
+    // Reading the tree to remember it opened the first directory's files
+    // then being converted, waiting for their replace: on POSIX another
+    // program's open keeps such a file from being replaced (32; its long
+    // path is cut in the error).
     std::vector<ErrorLine> errors = error_lines(out);
     std::vector<std::string> first_names = list_dir(kFirst);
     ASSERT_EQ(static_cast<size_t>(kFirstFiles), first_names.size());
@@ -116,7 +117,7 @@ TEST_F(StaleListing, EntriesChangedOrRemovedAfterTheListing)
         opened++;
         EXPECT_EQ("x\n", read_file(first_file(i))) << first_file(i);
     }
-    EXPECT_LE(opened, 1);
+    EXPECT_LE(opened, 64);
     EXPECT_EQ(opened, std::count_if(errors.begin(), errors.end(), [](const ErrorLine &e) { return e.code == 32; }));
     EXPECT_EQ(4u + opened, errors.size()) << out;
     const ErrorLine *grown = error_naming(errors, walked("q.txt"));
