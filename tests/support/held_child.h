@@ -18,6 +18,8 @@ struct HeldChild {
 // Forks a child that is held at its first call of `kind` and runs `body`,
 // then ends with status 0. Fails the test when the fork fails.
 void held_child_start(HeldChild *child, WinposixCall kind, const std::function<void()> &body);
+// The same, held at its n-th call of `kind`.
+void held_child_start_at(HeldChild *child, WinposixCall kind, int n, const std::function<void()> &body);
 
 // Waits until the child is held there; false if it ended without coming
 // to the call.

@@ -7,6 +7,11 @@
 
 void held_child_start(HeldChild *child, WinposixCall kind, const std::function<void()> &body)
 {
+    held_child_start_at(child, kind, 1, body);
+}
+
+void held_child_start_at(HeldChild *child, WinposixCall kind, int n, const std::function<void()> &body)
+{
     int ready[2], resume[2];
     ASSERT_EQ(0, pipe(ready));
     ASSERT_EQ(0, pipe(resume));
@@ -15,7 +20,7 @@ void held_child_start(HeldChild *child, WinposixCall kind, const std::function<v
     if (child->pid == 0) {
         close(ready[0]);
         close(resume[1]);
-        winposix_pause_nth(kind, 1, ready[1], resume[0]);
+        winposix_pause_nth(kind, n, ready[1], resume[0]);
         body();
         _exit(0);
     }
