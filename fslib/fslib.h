@@ -99,7 +99,6 @@ ErrorRecord *w32_RegCloseKey(HKEY key);
 ErrorRecord *w32_GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION *info,
                                             const char *path);
 ErrorRecord *w32_SetFilePointerEx(HANDLE handle, int64_t offset, const char *path);
-ErrorRecord *w32_SetEndOfFile(HANDLE handle, const char *path);
 ErrorRecord *w32_FlushFileBuffers(HANDLE handle, const char *path);
 // A path that does not fit `size` fails with ERROR_FILENAME_EXCED_RANGE.
 ErrorRecord *w32_GetFinalPathNameByHandle(HANDLE handle, char *out, DWORD size, const char *path);

@@ -151,13 +151,6 @@ ErrorRecord *w32_SetFilePointerEx(HANDLE handle, int64_t offset, const char *pat
     return 0;
 }
 
-ErrorRecord *w32_SetEndOfFile(HANDLE handle, const char *path)
-{
-    if (!SetEndOfFile(handle))
-        return err_win32_failed("SetEndOfFile", path);
-    return 0;
-}
-
 ErrorRecord *w32_FlushFileBuffers(HANDLE handle, const char *path)
 {
     if (!FlushFileBuffers(handle))

@@ -106,16 +106,6 @@ static DWORD finish_open(int fd, const struct stat &st, bool existed, DWORD disp
     return ERROR_SUCCESS;
 }
 
-// Transfers past the page cache, as FILE_FLAG_NO_BUFFERING asks. Set after
-// the open, not in it: an open with O_CREAT that a file system refuses for
-// O_DIRECT has created the file all the same. Where it is refused (tmpfs),
-// the file stays buffered.
-static bool bypass_cache(int fd)
-{
-    int flags = fcntl(fd, F_GETFL);
-    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
-}
-
 // A file this call made is not left behind by its failure: the one it made,
 // should another have taken the name meanwhile.
 static void remove_made(int dirfd, const char *name, const struct stat &made)
@@ -205,8 +195,6 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     record->readable = (access & GENERIC_READ) && !link;
     record->writable = (access & GENERIC_WRITE) && !link;
     record->regular = S_ISREG(st.st_mode) && !link;
-    record->unbuffered = (flags & FILE_FLAG_NO_BUFFERING) && record->regular;
-    record->direct = record->unbuffered && bypass_cache(fd);
     record->link = link;
     record->held = held;
     record->leased = leased;

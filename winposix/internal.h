@@ -114,8 +114,6 @@ struct WinposixHandle {
     bool readable;       // file: opened with GENERIC_READ
     bool writable;       // file: opened with GENERIC_WRITE
     bool regular;        // file: a regular file (reads and writes loop until done)
-    bool unbuffered;     // file: opened with FILE_FLAG_NO_BUFFERING (transfers must be aligned)
-    bool direct;         // file: its descriptor has O_DIRECT, which the file system took
     bool link;           // file: a symbolic link itself, opened as a reparse point
     bool held;           // file: a directory whose path is pinned while it is open
     bool leased;         // file: holds a lease, so it learns of every other open

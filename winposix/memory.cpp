@@ -16,8 +16,8 @@
 #define MADV_POPULATE_WRITE 23
 #endif
 
-// Reservations start on this boundary, more than the 64 KiB Windows keeps:
-// an unbuffered write from the start of one needs only 4 KiB.
+// Reservations start on this boundary, more than the 64 KiB Windows keeps,
+// so that a large one can be backed by huge pages.
 static const size_t kHugePage = 2u << 20;
 
 // Committed ranges from this size on are filled at once.

@@ -1,7 +1,6 @@
 // The POSIX layer's file calls, checked with the system's own calls.
 #include <fcntl.h>
 #include <string.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -289,64 +288,6 @@ TEST_F(WinposixFiles, PointerAndEndOfFile)
                       GetLastError());
         }
     }
-    // Shrinking cuts the file at the pointer.
-    LARGE_INTEGER d;
-    d.QuadPart = 3;
-    ASSERT_TRUE(SetFilePointerEx(h, d, nullptr, FILE_BEGIN));
-    EXPECT_TRUE(SetEndOfFile(h));
-    EXPECT_EQ("012", read_file("e"));
-    // Growing reserves the space: the blocks are there, not a hole.
-    d.QuadPart = 8 * 1024 * 1024;
-    ASSERT_TRUE(SetFilePointerEx(h, d, nullptr, FILE_BEGIN));
-    EXPECT_TRUE(SetEndOfFile(h));
-    struct stat st = stat_of(path("e"));
-    EXPECT_EQ(d.QuadPart, st.st_size);
-    EXPECT_GE(static_cast<int64_t>(st.st_blocks) * 512, d.QuadPart);
-    char head[13];
-    int fd = ::open(path("e").c_str(), O_RDONLY);
-    EXPECT_EQ(13, pread(fd, head, sizeof head, 0));
-    close(fd);
-    EXPECT_EQ(std::string("012") + std::string(10, '\0'), std::string(head, sizeof head));
-    CloseHandle(h);
-}
-
-// A file opened unbuffered moves whole sectors from sector-aligned memory
-// at sector-aligned positions, as on Windows, whether or not the file
-// system takes O_DIRECT; its end is set without moving the position.
-TEST_F(WinposixFiles, UnbufferedTransfersAreWholeSectors)
-{
-    alignas(4096) static char sectors[3 * 4096];
-    memset(sectors, 'x', sizeof sectors);
-    HANDLE h = CreateFileA(win(path("u")).c_str(), kRW, 0, nullptr, CREATE_NEW, FILE_FLAG_NO_BUFFERING,
-                           nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    struct {
-        const char *buffer;
-        DWORD count;
-        bool ok;
-    } writes[] = {
-        {sectors, 4096, true},  {sectors + 512, 4096, false}, {sectors, 100, false},
-        {sectors, 8192, true},  {sectors, 0, true},
-    };
-    for (const auto &w : writes) {
-        DWORD done = 1;
-        SetLastError(0);
-        EXPECT_EQ(w.ok, WriteFile(h, w.buffer, w.count, &done, nullptr) != FALSE) << w.count;
-        EXPECT_EQ(w.ok ? w.count : 0, done);
-        EXPECT_EQ(w.ok ? 0u : static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError()) << w.count;
-    }
-    LARGE_INTEGER d;
-    d.QuadPart = 100;
-    EXPECT_FALSE(SetFilePointerEx(h, d, nullptr, FILE_BEGIN));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    FILE_END_OF_FILE_INFO end;
-    end.EndOfFile.QuadPart = 5000;
-    EXPECT_TRUE(SetFileInformationByHandle(h, FileEndOfFileInfo, &end, sizeof end));
-    EXPECT_EQ(std::string(5000, 'x'), read_file("u"));
-    LARGE_INTEGER at;
-    d.QuadPart = 0;
-    ASSERT_TRUE(SetFilePointerEx(h, d, &at, FILE_CURRENT));
-    EXPECT_EQ(3 * 4096, at.QuadPart);
     CloseHandle(h);
 }
 
@@ -454,39 +395,6 @@ TEST_F(WinposixFiles, Attributes)
     EXPECT_NE(0u, stat_of(path("ro.txt")).st_mode & S_IWUSR);
     EXPECT_FALSE(SetFileAttributesA(path("missing").c_str(), FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-}
-
-// A 1 MiB file system of its own, when the test may mount one.
-class WinposixSmallDisk : public WinposixFiles {
-protected:
-    void SetUp() override
-    {
-        WinposixFiles::SetUp();
-        make_dir("disk");
-        if (geteuid() != 0 ||
-            mount("tmpfs", path("disk").c_str(), "tmpfs", 0, "size=1m") != 0)
-            GTEST_SKIP() << "a small tmpfs needs root";
-        mounted_ = true;
-    }
-    void TearDown() override
-    {
-        if (mounted_)
-            umount2(path("disk").c_str(), MNT_DETACH);
-        WinposixFiles::TearDown();
-    }
-    bool mounted_ = false;
-};
-
-TEST_F(WinposixSmallDisk, GrowingBeyondTheDiskFailsInSetEndOfFile)
-{
-    HANDLE h = open("disk/f", kRW, CREATE_NEW);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    LARGE_INTEGER d;
-    d.QuadPart = 4 * 1024 * 1024;
-    ASSERT_TRUE(SetFilePointerEx(h, d, nullptr, FILE_BEGIN));
-    EXPECT_FALSE(SetEndOfFile(h));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError());
-    CloseHandle(h);
 }
 
 }  // namespace
