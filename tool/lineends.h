@@ -13,6 +13,12 @@
 // How many bytes the image grows by when it is rewritten.
 int64_t lineends_growth(const unsigned char *data, size_t size);
 
+// The same as lineends_growth (`last`: the bytes end the file) or
+// lineends_growth_part below, and whether a zero byte is among the bytes:
+// *nul is set then, and left as it was otherwise. A file that holds one is
+// not 8-bit text.
+int64_t lineends_count(const unsigned char *data, size_t size, bool last, bool *nul);
+
 // Rewrites the image in place: `buffer` holds `size` bytes and has room for
 // size + growth, growth being lineends_growth of those bytes. Afterwards the
 // first size + growth bytes hold the rewritten image.

@@ -1,7 +1,8 @@
-// Feeds arbitrary bytes to the fast passes (every build of them this
-// processor can run, counted and rewritten in place and copied), whole and
-// through windows of a size the first byte picks, and to the byte-at-a-time
-// pair reader, and stops at the first difference.
+// Feeds arbitrary bytes to the passes (every build of them this processor
+// can run, the SSE2 one and the plain loop, counted and copied, and the
+// rewrite in place), whole and through windows of a size the first byte
+// picks, and to the byte-at-a-time pair reader, and stops at the first
+// difference.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -38,23 +39,28 @@ static std::string through_windows(const uint8_t *data, size_t size, size_t wind
     return output;
 }
 
-// One build of the passes, both ways, against the reference.
+// One build of the passes, counted and copied, and the in-place rewrite,
+// against the reference; the count also says whether a zero byte is there.
 static bool same_as_reference(const LineendsVariant *variant, const uint8_t *data, size_t size,
                               const PairReaderResult &want)
 {
-    int64_t growth = variant->growth(data, size);
-    if (growth != want.growth)
-        return false;
-    // Exactly the final size, so that the sanitizer sees a write past it.
-    size_t total = size + static_cast<size_t>(growth);
-    std::vector<unsigned char> image(data, data + size);
-    image.resize(total);
-    variant->rewrite(image.data(), size, static_cast<size_t>(growth));
-    if (std::string(image.begin(), image.end()) != want.output)
+    bool nul = false;
+    int64_t growth = lineends_count_with(variant, data, size, true, &nul);
+    if (growth != want.growth || nul != (memchr(data, 0, size) != NULL))
         return false;
     std::vector<unsigned char> out(2 * size + 2);
-    size_t count = variant->convert(data, size, out.data());
+    size_t count = lineends_convert_with(variant, data, size, true, out.data());
     return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(count)) == want.output;
+}
+
+// The in-place rewrite, in exactly the final size, so that the sanitizer
+// sees a write past it.
+static bool rewritten_as_reference(const uint8_t *data, size_t size, const PairReaderResult &want)
+{
+    std::vector<unsigned char> image(data, data + size);
+    image.resize(size + static_cast<size_t>(want.growth));
+    lineends_rewrite(image.data(), size, static_cast<size_t>(want.growth));
+    return std::string(image.begin(), image.end()) == want.output;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -67,6 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!same_as_reference(variants[i], data, size, want))
             abort();
     }
+    if (!rewritten_as_reference(data, size, want))
+        abort();
     size_t window = size > 0 ? 1 + data[0] % 100 : 1;
     if (through_windows(data, size, window) != want.output)
         abort();
