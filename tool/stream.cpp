@@ -45,24 +45,32 @@ static ErrorRecord *read_end(HANDLE source, const char *path)
 static size_t next_window(uint32_t left, size_t window) { return left < window ? left : window; }
 
 ErrorRecord *stream_count(HANDLE source, uint32_t size, const StreamBuffer *buffer, int64_t *growth,
-                          unsigned char head[2], const char *path)
+                          LineForm *form, const char *path)
 {
     ErrorRecord *error;
     unsigned char *window = buffer->data + LINEWINDOW_FRONT;
     LineWindow state;
-    linewindow_start(&state);
     *growth = 0;
-    head[0] = head[1] = 0;
     uint32_t left = size;
     do {
         size_t length = next_window(left, buffer->window);
         if ((error = read_exact(source, window, length, path)) != NULL)
             return error;
-        if (left == size)
-            memcpy(head, window, length < 2 ? length : 2);
+        if (left == size) {
+            *form = lineform_of(window, size);
+            linewindow_start(&state, *form);
+        }
+        if (*form == LINES_NOT_TEXT)
+            break;
         left -= static_cast<uint32_t>(length);
         *growth += linewindow_growth(&state, window, length, left == 0);
+        if (state.nul) {
+            *form = LINES_NOT_TEXT;
+            break;
+        }
     } while (left > 0);
+    if (*form == LINES_NOT_TEXT)
+        *growth = 0;
     return NULL;
 }
 
@@ -79,7 +87,7 @@ ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const cha
     unsigned char *window = content->buffer.data + LINEWINDOW_FRONT;
     unsigned char *out = window + content->buffer.window;
     LineWindow state;
-    linewindow_start(&state);
+    linewindow_start(&state, content->form);
     uint32_t left = content->size;
     uint64_t made = 0;  // converted bytes so far
     do {
@@ -99,6 +107,34 @@ ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const cha
     return read_end(content->source, content->path);
 }
 
+// The image of UTF-16 text, which the in-place rewrite does not read: made
+// forwards, window by window through the buffer, with stream_write's
+// checks.
+static ErrorRecord *units_image(const StreamContent *content, unsigned char *image)
+{
+    unsigned char *window = content->buffer.data + LINEWINDOW_FRONT;
+    unsigned char *out = window + content->buffer.window;
+    LineWindow state;
+    linewindow_start(&state, content->form);
+    uint32_t left = content->size;
+    uint64_t made = 0;
+    do {
+        size_t length = next_window(left, content->buffer.window);
+        ErrorRecord *error = read_exact(content->source, window, length, content->path);
+        if (error != NULL)
+            return error;
+        left -= static_cast<uint32_t>(length);
+        size_t count = linewindow_convert(&state, window, length, left == 0, out);
+        if (made + count > content->count)
+            return changed_meanwhile(content->path);
+        memcpy(image + made, out, count);
+        made += count;
+    } while (left > 0);
+    if (made != content->count)
+        return changed_meanwhile(content->path);
+    return read_end(content->source, content->path);
+}
+
 ErrorRecord *stream_image(const StreamContent *content, Image *image)
 {
     ErrorRecord *error = seek_start(content->source, content->path);
@@ -107,6 +143,11 @@ ErrorRecord *stream_image(const StreamContent *content, Image *image)
     if (!image_alloc(image, content->count))
         fatal("Memory allocation error");
     uint32_t size = content->size;
+    if (content->form != LINES_BYTES) {
+        if ((error = units_image(content, image->data)) != NULL)
+            image_free(image);
+        return error;
+    }
     if ((error = read_exact(content->source, image->data, size, content->path)) == NULL &&
         (error = read_end(content->source, content->path)) == NULL &&
         lineends_growth(image->data, size) != static_cast<int64_t>(content->count) - size)
