@@ -79,7 +79,7 @@ static ErrorRecord *convert_one(const char *source, const char *destination, con
     // a failure, and never rewritten, whether it would grow or not.
     if (error == NULL && form == LINES_NOT_TEXT)
         report_notice(source, "not text, left alone");
-    if (error != NULL || growth == 0)
+    if (error != NULL || growth == 0 || form == LINES_NOT_TEXT)
         return original_let_go(&original, error);
 
     StreamContent content = {original.handle, source, size, static_cast<uint32_t>(size + growth), *run_buffer(),
