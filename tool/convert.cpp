@@ -13,11 +13,6 @@ static const int64_t kSizeLimit = 0x7FFFFFFF;  // the growth is printed as a sig
 // Bytes read at a time.
 static const size_t kWindow = 256u << 10;
 
-static bool is_utf16(const unsigned char *head, uint32_t size)
-{
-    return size >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
-}
-
 static ErrorRecord *too_large(const char *path)
 {
     return err_win32_code(ERROR_FILE_TOO_LARGE, "convert_file", "%s", path);
@@ -49,19 +44,16 @@ static ErrorRecord *refusal(const char *path, const FileInfo *info)
     return NULL;
 }
 
-// The counting pass, through the original's handle; UTF-16 text and a
-// result of 2 GiB or more are refused.
+// The counting pass, through the original's handle; a result of 2 GiB or
+// more is refused.
 static ErrorRecord *count_growth(const char *source, const Original *original, uint32_t size,
-                                 int64_t *growth)
+                                 int64_t *growth, LineForm *form)
 {
     if (GetFileType(original->handle) != FILE_TYPE_DISK)
         return err_win32_code(ERROR_NOT_SUPPORTED, "GetFileType", "%s", source);
-    unsigned char head[2];
-    ErrorRecord *error = stream_count(original->handle, size, run_buffer(), growth, head, source);
+    ErrorRecord *error = stream_count(original->handle, size, run_buffer(), growth, form, source);
     if (error != NULL)
         return error;
-    if (is_utf16(head, size))
-        return err_win32_code(FS_ERROR_UTF16, "convert_file", "%s", source);
     if (size + *growth > kSizeLimit)
         return too_large(source);
     return NULL;
@@ -81,11 +73,17 @@ static ErrorRecord *convert_one(const char *source, const char *destination, con
         return original_let_go(&original, error);
     uint32_t size = info->size;
     int64_t growth = 0;
-    error = count_growth(source, &original, size, &growth);
-    if (error != NULL || growth == 0)
+    LineForm form = LINES_BYTES;
+    error = count_growth(source, &original, size, &growth, &form);
+    // Binary data, or text in a form the tool does not convert: named, not
+    // a failure, and never rewritten, whether it would grow or not.
+    if (error == NULL && form == LINES_NOT_TEXT)
+        report_notice(source, "not text, left alone");
+    if (error != NULL || growth == 0 || form == LINES_NOT_TEXT)
         return original_let_go(&original, error);
 
-    StreamContent content = {original.handle, source, size, static_cast<uint32_t>(size + growth), *run_buffer()};
+    StreamContent content = {original.handle, source, size, static_cast<uint32_t>(size + growth), *run_buffer(),
+                             form};
     bool linked = original.seen.nNumberOfLinks > 1;
     error = writeback_file(&original, &content, info, source, growth);
     // A conversion's line comes once its file is replaced (batch.h); a check

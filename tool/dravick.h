@@ -35,9 +35,11 @@ int report_status(void);
 
 // Normalises the line endings of one file to CR LF in place. `info` is the
 // caller's look at the file (its size and last-write time). Prints the
-// change line once the file has been written back; returns the failure, or a
-// record saying why the file was left alone (UTF-16 text), or null. In a
-// check run the file is read and looked at as for a rewrite, no more.
+// change line once the file has been written back; returns the failure, or
+// null. UTF-16 text (with its mark) is converted in its 16-bit units; a
+// file that is not text (it holds a zero byte, or is UTF-32) is named on
+// standard error and left alone, which is no failure. In a check run the
+// file is read and looked at as for a rewrite, no more.
 ErrorRecord *convert_file(const char *source, const char *destination, const FileInfo *info);
 
 // The same for a file the walk listed in a directory it holds: the entry

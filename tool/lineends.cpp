@@ -1,50 +1,77 @@
-// The entry points of the line-ending passes, and the choice among the
-// builds of their scanning code (lineends_kernel.h) for what the processor
-// has.
+// The entry points of the line-ending passes, and the choice between the
+// builds of their scanning code (lineends_variants.h) for what the
+// processor has.
 #include "lineends.h"
 
-// A target whose baseline has no vector unit (32-bit x86 before SSE2) gets
-// the scanning code twice: once for SSE2, taken when the processor has it,
-// and once plain.
-#if defined(__i386__) && !defined(__SSE2__)
-#define LINEENDS_SSE2_AT_RUN_TIME 1
-#endif
+#include "lineends_variants.h"
 
-#include "lineends_kernel.h"
+static bool is_break(unsigned char c) { return c == CR || c == LF; }
+
+// The start of the run of alternating breaks that ends just before p
+// (p[-1] is a break). Pairs are taken from the start of such a run.
+static const unsigned char *alternating_start(const unsigned char *start, const unsigned char *p)
+{
+    const unsigned char *a = p - 1;
+    while (a > start && is_break(a[-1]) && a[-1] != a[0])
+        a--;
+    return a;
+}
 
 size_t lineends_part_end(const unsigned char *data, size_t size)
 {
     if (size == 0 || !is_break(data[size - 1]))
         return size;
-    unsigned char *end = const_cast<unsigned char *>(data) + size;
-    unsigned char *a = alternating_start(const_cast<unsigned char *>(data), end);
-    return (end - a) % 2 != 0 ? size - 1 : size;
+    const unsigned char *a = alternating_start(data, data + size);
+    return (data + size - a) % 2 != 0 ? size - 1 : size;
 }
 
-LINEENDS_ENTRY_POINTS(static, lineends_baseline, "baseline", static)
+// Whether the last step of the bytes is a single byte other than LF: a CR
+// LF is then appended at the file's end.
+static bool ends_in_byte(const unsigned char *data, size_t size)
+{
+    if (size == 0)
+        return false;
+    if (!is_break(data[size - 1]))
+        return true;
+    const unsigned char *a = alternating_start(data, data + size);
+    return (data + size - a) % 2 != 0 && data[size - 1] == CR;
+}
 
-#ifdef LINEENDS_SSE2_AT_RUN_TIME
-LINEENDS_ENTRY_POINTS(static, lineends_sse2, "sse2", static __attribute__((target("sse2"))))
+int64_t lineends_count_with(const LineendsVariant *variant, const unsigned char *data, size_t size, bool last,
+                            bool *nul)
+{
+    int64_t growth = variant->count(data, size, nul);
+    return last && ends_in_byte(data, size) ? growth + 2 : growth;
+}
+
+size_t lineends_convert_with(const LineendsVariant *variant, const unsigned char *data, size_t size, bool last,
+                             unsigned char *out)
+{
+    size_t count = variant->convert(data, size, out);
+    if (last && ends_in_byte(data, size)) {
+        out[count++] = CR;
+        out[count++] = LF;
+    }
+    return count;
+}
+
+static const LineendsVariant plain = {"plain", lineends_plain_count, lineends_plain_convert};
+#ifdef DRAVICK_SSE2
+static const LineendsVariant sse2 = {"sse2", lineends_sse2_count, lineends_sse2_convert};
 #endif
 
 // Filled in at the first call, best first; the processor is asked once.
-static const LineendsVariant *usable[3];
+static const LineendsVariant *usable[2];
 static int usable_count;
 
 static void choose_variants(void)
 {
-#if defined(__i386__) || defined(__x86_64__)
+#ifdef DRAVICK_SSE2
     __builtin_cpu_init();
-#endif
-#ifdef DRAVICK_AVX2
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt"))
-        usable[usable_count++] = &lineends_avx2;
-#endif
-#ifdef LINEENDS_SSE2_AT_RUN_TIME
     if (__builtin_cpu_supports("sse2"))
-        usable[usable_count++] = &lineends_sse2;
+        usable[usable_count++] = &sse2;
 #endif
-    usable[usable_count++] = &lineends_baseline;
+    usable[usable_count++] = &plain;
 }
 
 static const LineendsVariant *chosen(void)
@@ -61,23 +88,17 @@ const LineendsVariant *const *lineends_variants(int *count)
     return usable;
 }
 
-int64_t lineends_growth(const unsigned char *data, size_t size) { return chosen()->growth(data, size); }
-
-int64_t lineends_growth_part(const unsigned char *data, size_t size) { return chosen()->growth_part(data, size); }
-
-void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth) { chosen()->rewrite(buffer, size, growth); }
-
-void lineends_rewrite_part(unsigned char *buffer, size_t size, size_t growth)
+int64_t lineends_count(const unsigned char *data, size_t size, bool last, bool *nul)
 {
-    chosen()->rewrite_part(buffer, size, growth);
+    return lineends_count_with(chosen(), data, size, last, nul);
 }
 
 size_t lineends_convert(const unsigned char *data, size_t size, unsigned char *out)
 {
-    return chosen()->convert(data, size, out);
+    return lineends_convert_with(chosen(), data, size, true, out);
 }
 
 size_t lineends_convert_part(const unsigned char *data, size_t size, unsigned char *out)
 {
-    return chosen()->convert_part(data, size, out);
+    return lineends_convert_with(chosen(), data, size, false, out);
 }

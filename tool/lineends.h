@@ -10,24 +10,18 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// How many bytes the image grows by when it is rewritten.
-int64_t lineends_growth(const unsigned char *data, size_t size);
-
-// Rewrites the image in place: `buffer` holds `size` bytes and has room for
-// size + growth, growth being lineends_growth of those bytes. Afterwards the
-// first size + growth bytes hold the rewritten image.
-void lineends_rewrite(unsigned char *buffer, size_t size, size_t growth);
-
-// The same for a part of a file that more bytes follow: no CR LF is added
-// after a last single byte. The part must end where a step ends whatever
+// How many bytes the image grows by when it is rewritten, and whether a
+// zero byte is among the bytes: *nul is set then, and left as it was
+// otherwise (a file that holds one is not 8-bit text). With `last` false
+// the bytes are a part of a file that more bytes follow: no CR LF is added
+// after a last single byte. Such a part must end where a step ends whatever
 // follows it, as lineends_part_end finds.
-int64_t lineends_growth_part(const unsigned char *data, size_t size);
-void lineends_rewrite_part(unsigned char *buffer, size_t size, size_t growth);
+int64_t lineends_count(const unsigned char *data, size_t size, bool last, bool *nul);
 
-// The same rewrite made forwards into another buffer, with no count first:
-// writes the rewritten image of the `size` bytes at `data` to `out`, which
-// has room for 2 * size + 2 bytes and does not overlap them, and returns
-// its length. The _part form is for a part that more bytes follow, as above.
+// The rewrite, made into another buffer with no count first: writes the
+// rewritten image of the `size` bytes at `data` to `out`, which has room
+// for 2 * size + 2 bytes and does not overlap them, and returns its length.
+// The _part form is for a part that more bytes follow, as above.
 size_t lineends_convert(const unsigned char *data, size_t size, unsigned char *out);
 size_t lineends_convert_part(const unsigned char *data, size_t size, unsigned char *out);
 

@@ -45,24 +45,32 @@ static ErrorRecord *read_end(HANDLE source, const char *path)
 static size_t next_window(uint32_t left, size_t window) { return left < window ? left : window; }
 
 ErrorRecord *stream_count(HANDLE source, uint32_t size, const StreamBuffer *buffer, int64_t *growth,
-                          unsigned char head[2], const char *path)
+                          LineForm *form, const char *path)
 {
     ErrorRecord *error;
     unsigned char *window = buffer->data + LINEWINDOW_FRONT;
     LineWindow state;
-    linewindow_start(&state);
     *growth = 0;
-    head[0] = head[1] = 0;
     uint32_t left = size;
     do {
         size_t length = next_window(left, buffer->window);
         if ((error = read_exact(source, window, length, path)) != NULL)
             return error;
-        if (left == size)
-            memcpy(head, window, length < 2 ? length : 2);
+        if (left == size) {
+            *form = lineform_of(window, size);
+            linewindow_start(&state, *form);
+        }
+        if (*form == LINES_NOT_TEXT)
+            break;
         left -= static_cast<uint32_t>(length);
         *growth += linewindow_growth(&state, window, length, left == 0);
+        if (state.nul) {
+            *form = LINES_NOT_TEXT;
+            break;
+        }
     } while (left > 0);
+    if (*form == LINES_NOT_TEXT)
+        *growth = 0;
     return NULL;
 }
 
@@ -79,7 +87,7 @@ ErrorRecord *stream_write(const StreamContent *content, HANDLE target, const cha
     unsigned char *window = content->buffer.data + LINEWINDOW_FRONT;
     unsigned char *out = window + content->buffer.window;
     LineWindow state;
-    linewindow_start(&state);
+    linewindow_start(&state, content->form);
     uint32_t left = content->size;
     uint64_t made = 0;  // converted bytes so far
     do {

@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include "fslib.h"
+#include "linewindow.h"
 
 // The buffer the passes go through: stream_buffer_size(window) bytes,
 // which `window` bytes of the file are read into at a time.
@@ -22,20 +23,25 @@ size_t stream_buffer_size(size_t window);
 
 // Counts the growth of the `size` bytes of the file open at `source`, read
 // from where the handle stands: a handle just opened, at the file's start
-// (the system call a seek takes is saved on every file of a walk). Its first two bytes (zeros where it is shorter) go to
-// `head`. A file that ends early is reported as changed, naming `path`.
+// (the system call a seek takes is saved on every file of a walk). How its
+// line breaks are read goes to `form` (linewindow.h); a file that is not
+// text is read no further than where that shows, and its growth is 0. A
+// file that ends early is reported as changed, naming `path`. The buffer's
+// window is at least 4 bytes, so that the first one holds what tells the
+// form.
 ErrorRecord *stream_count(HANDLE source, uint32_t size, const StreamBuffer *buffer, int64_t *growth,
-                          unsigned char head[2], const char *path);
+                          LineForm *form, const char *path);
 
 // What makes a file's new content: the file of `size` bytes open at
-// `source` (named `path`), read again from its start and converted, which
-// comes to `count` bytes as counted before.
+// `source` (named `path`), read again from its start and converted in its
+// form, which comes to `count` bytes as counted before.
 struct StreamContent {
     HANDLE source;
     const char *path;
     uint32_t size;
     uint32_t count;
     StreamBuffer buffer;
+    LineForm form = LINES_BYTES;  // as counted, never LINES_NOT_TEXT
 };
 
 // Writes the new content to `target` (named `target_path`), from where it

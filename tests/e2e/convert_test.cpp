@@ -30,7 +30,6 @@ TEST_F(ConvertOne, ContentSamples)
         {"\n\n", 2, "\r\n\r\n"},
         {"x\ry", 2, "x\ry\r\n"},
         {"\n\r\n", 1, "\r\n\r\n"},
-        {std::string("\0\n", 2), 1, std::string("\0\r\n", 3)},
         {"\xef\xbb\xbfutf-8\n", 1, "\xef\xbb\xbfutf-8\r\n"},
     };
     int n = 0;
@@ -71,24 +70,6 @@ TEST_F(ConvertOne, LargeFileMatchesSimpleRewrite)
     EXPECT_EQ(change_line(path("big.txt"), static_cast<long long>(want.size() - input.size())), out);
     EXPECT_TRUE(read_file("big.txt") == want);
     EXPECT_EQ(std::vector<std::string>{"big.txt"}, list_dir(""));
-}
-
-TEST_F(ConvertOne, Utf16FileIsLeftAlone)
-{
-    const std::string texts[] = {std::string("\xff\xfe" "a\0\n\0", 6), std::string("\xfe\xff\0a\0\n", 6)};
-    for (const std::string &text : texts) {
-        write_file("u.txt", text);
-        test_set_mtime(path("u.txt"), kSampleTime);
-        std::string out, err;
-        int status = -1;
-        run_tool({path("u.txt")}, &out, &err, &status);
-        EXPECT_EQ(2, status);
-        EXPECT_EQ(1, count_errors(out)) << out;
-        EXPECT_NE(std::string::npos, out.find(path("u.txt"))) << out;
-        EXPECT_EQ(std::string::npos, out.find("change in size")) << out;
-        EXPECT_EQ(text, read_file("u.txt"));
-        EXPECT_EQ(kSampleTime, test_get_mtime(path("u.txt")));
-    }
 }
 
 TEST_F(ConvertOne, ReadOnlyFileIsRefusedAndKept)

@@ -9,7 +9,6 @@
 #include "lineends.h"
 #include "lineends_variants.h"
 #include "pair_reader.h"
-#include "plain_lineends.h"
 
 namespace {
 
@@ -18,48 +17,36 @@ struct Converted {
     int64_t growth;
 };
 
-// Runs both passes the way the in-place rewrite does: the image in a buffer
-// of exactly its final size, so that a sanitizer sees any write past it.
-Converted rewrite_with(const LineendsVariant *variant, const std::string &input)
-{
-    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(input.data());
-    int64_t growth = variant->growth(bytes, input.size());
-    std::vector<unsigned char> buffer(input.size() + static_cast<size_t>(growth));
-    std::copy(input.begin(), input.end(), buffer.begin());
-    variant->rewrite(buffer.data(), input.size(), static_cast<size_t>(growth));
-    return {std::string(buffer.begin(), buffer.end()), growth};
-}
-
-// The copying conversion, from a buffer of just the input into one of just
-// the room it asks for.
-std::string copy_with(const LineendsVariant *variant, const std::string &input)
+// The count and the copying conversion of one build, from a buffer of just
+// the input into one of just the room it asks for. `last`: the input ends
+// the file.
+Converted copy_with(const LineendsVariant *variant, const std::string &input, bool last = true)
 {
     std::vector<unsigned char> in(input.begin(), input.end());
     std::vector<unsigned char> out(2 * input.size() + 2);
-    size_t count = variant->convert(in.data(), in.size(), out.data());
-    return std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(count));
+    bool nul = false;
+    int64_t growth = lineends_count_with(variant, in.data(), in.size(), last, &nul);
+    size_t count = lineends_convert_with(variant, in.data(), in.size(), last, out.data());
+    return {std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(count)), growth};
 }
 
-// The builds this processor can run, and the one without vector
-// instructions.
+// The builds this processor can run: the SSE2 one where it has it, and
+// always the plain loop.
 std::vector<const LineendsVariant *> variants()
 {
     int count = 0;
     const LineendsVariant *const *all = lineends_variants(&count);
-    std::vector<const LineendsVariant *> list(all, all + count);
-    list.push_back(&plain_lineends);
-    return list;
+    return std::vector<const LineendsVariant *>(all, all + count);
 }
 
-// Every build of the passes this processor can run, both ways, against the
-// expected result.
+// Every build of the passes this processor can run against the expected
+// result.
 void expect_converts_to(const std::string &input, int64_t growth, const std::string &output)
 {
     for (const LineendsVariant *variant : variants()) {
-        Converted got = rewrite_with(variant, input);
+        Converted got = copy_with(variant, input);
         ASSERT_EQ(growth, got.growth) << variant->name << " " << testing::PrintToString(input);
         ASSERT_EQ(output, got.output) << variant->name << " " << testing::PrintToString(input);
-        ASSERT_EQ(output, copy_with(variant, input)) << variant->name << " copying " << testing::PrintToString(input);
     }
 }
 
@@ -70,6 +57,22 @@ void expect_same_as_reference(const std::string &input)
 }
 
 }  // namespace
+
+// Where the SSE2 kernels are built, a processor that has SSE2 runs them;
+// the plain loop is always there, last.
+TEST(LineEnds, Sse2IsPickedWhereTheProcessorHasIt)
+{
+    std::vector<const LineendsVariant *> all = variants();
+    ASSERT_FALSE(all.empty());
+    EXPECT_STREQ("plain", all.back()->name);
+#ifdef DRAVICK_SSE2
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("sse2")) {
+        ASSERT_EQ(2u, all.size());
+        EXPECT_STREQ("sse2", all[0]->name);
+    }
+#endif
+}
 
 TEST(LineEnds, DocumentedSamples)
 {
@@ -217,11 +220,50 @@ TEST(LineEnds, PartsAddUpToTheWholeInEveryBuild)
             std::string rest = input.substr(part);
             for (const LineendsVariant *variant : variants()) {
                 SCOPED_TRACE(std::string(variant->name) + " cut " + std::to_string(part));
-                std::vector<unsigned char> out(2 * input.size() + 2);
-                size_t head = variant->convert_part(bytes, part, out.data());
-                std::string got(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(head));
-                ASSERT_EQ(want.growth, variant->growth_part(bytes, part) + rewrite_with(variant, rest).growth);
-                ASSERT_EQ(want.output, got + copy_with(variant, rest));
+                Converted head = copy_with(variant, input.substr(0, part), false);
+                Converted tail = copy_with(variant, rest);
+                ASSERT_EQ(want.growth, head.growth + tail.growth);
+                ASSERT_EQ(want.output, head.output + tail.output);
+            }
+        }
+    }
+}
+
+// The count tells whether a zero byte is among the bytes, in every build:
+// one at every place of the blocks the scan takes, in text of lone LFs and
+// in converted text, whose runs of CR LF pairs the scan passes in bulk; and
+// none among every other byte value.
+TEST(LineEnds, CountFindsAZeroByteAnywhere)
+{
+    std::string lf_text, crlf_text, every_byte;
+    for (int i = 0; lf_text.size() < 300; i++)
+        lf_text += std::string(i % 23, 'l') + "\n";
+    for (int i = 0; crlf_text.size() < 300; i++)
+        crlf_text += std::string(i % 11, 'c') + "\r\n";
+    for (int b = 1; b < 256; b++)
+        every_byte += static_cast<char>(b);
+    for (const std::string &text : {lf_text, crlf_text, every_byte}) {
+        for (size_t length : {text.size(), size_t{64}, size_t{65}, size_t{127}, size_t{1}}) {
+            std::string base = text.substr(0, length);
+            std::vector<std::string> inputs = {base};
+            for (size_t at = 0; at < base.size(); at++) {
+                std::string with_zero = base;
+                with_zero[at] = '\0';
+                inputs.push_back(with_zero);
+            }
+            for (const std::string &input : inputs) {
+                const unsigned char *bytes = reinterpret_cast<const unsigned char *>(input.data());
+                bool want = input.find('\0') != std::string::npos;
+                for (const LineendsVariant *variant : variants()) {
+                    for (bool last : {true, false}) {
+                        bool nul = false;
+                        lineends_count_with(variant, bytes, input.size(), last, &nul);
+                        ASSERT_EQ(want, nul) << variant->name << " " << testing::PrintToString(input);
+                        nul = true;  // a zero byte seen before stays seen
+                        lineends_count_with(variant, bytes, input.size(), last, &nul);
+                        ASSERT_TRUE(nul) << variant->name;
+                    }
+                }
             }
         }
     }
