@@ -154,7 +154,7 @@ ErrorRecord *writeback_file(Original *original, const StreamContent *content, co
                 return error;
             }
             interrupts_hold();
-            return temp_replace(path);
+            return temp_replace(original);
         }
         if (outcome == TEMP_FAILED)
             return original_let_go(original, error);

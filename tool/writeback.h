@@ -59,8 +59,11 @@ TempOutcome temp_create(const Original *original, HANDLE *handle, ErrorRecord **
 bool temp_name_fits(const char *path);
 const char *temp_name(void);
 void temp_drop(void);
-// Moves the finished temporary file over the original.
-ErrorRecord *temp_replace(const char *path);
+// Moves the finished temporary file over the original. Where it fails
+// having taken the original away, the temporary file is moved into the
+// free name or kept, and the error names it; it is removed only where the
+// name holds the original still, or a file another program put there.
+ErrorRecord *temp_replace(const Original *original);
 
 // Replaces the original's content with the new content that `content`
 // makes from it and puts its last-write time back; the original's handle
