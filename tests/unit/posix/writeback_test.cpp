@@ -80,7 +80,7 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
         const char *when;
         bool linked;
         WinposixCall call;
-        int n;
+        int n;  // the original's folder is opened and closed first, to tell where the file lies
         char does;
         DWORD code;
     } cases[] = {
@@ -88,9 +88,9 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
         {"between the passes", false, WINPOSIX_CALL_READ, 2, 't', FS_ERROR_FILE_CHANGED},
         {"between the passes, in place", true, WINPOSIX_CALL_READ, 2, 'a', FS_ERROR_FILE_CHANGED},
         {"between the passes, in place", true, WINPOSIX_CALL_READ, 2, 't', FS_ERROR_FILE_CHANGED},
-        {"once the temporary file is written", false, WINPOSIX_CALL_CLOSE, 1, 'a', ERROR_SHARING_VIOLATION},
-        {"before the rewrite in place", true, WINPOSIX_CALL_CREATE, 2, 'a', ERROR_SHARING_VIOLATION},
-        {"nobody", false, WINPOSIX_CALL_CLOSE, 1, 0, 0},
+        {"once the temporary file is written", false, WINPOSIX_CALL_CLOSE, 2, 'a', ERROR_SHARING_VIOLATION},
+        {"before the rewrite in place", true, WINPOSIX_CALL_CREATE, 3, 'a', ERROR_SHARING_VIOLATION},
+        {"nobody", false, WINPOSIX_CALL_CLOSE, 2, 0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.when) + " " + c.does);
