@@ -67,7 +67,7 @@ ErrorRecord *replace(Pending *file)
         return error;
     }
     interrupts_hold();
-    error = temp_replace(file->temp, file->original.path);
+    error = temp_replace(file->temp, &file->original);
     if (error == NULL) {
         report_change(file->shown, file->growth);
         if (file->linked)

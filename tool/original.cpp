@@ -127,6 +127,95 @@ static ErrorRecord *target_of(const char *path, char *target)
     return fs_close_named(handle, error, path);
 }
 
+// Room for a final path: longer than the paths the tool uses, so that a
+// deep file reached by a short relative path is still placed.
+static const DWORD kFinalRoom = 4 * FS_MAX_PATH;
+
+// The path the system keeps for an open handle, without the long-path
+// prefix; false where the system cannot tell (POSIX without /proc) or it
+// does not fit.
+static bool final_path_of(HANDLE handle, char *out)
+{
+    DWORD length = GetFinalPathNameByHandleA(handle, out, kFinalRoom, 0);
+    if (length == 0 || length >= kFinalRoom)
+        return false;
+    strip_long_prefix(out);
+    return true;
+}
+
+static bool is_separator(char c) { return c == '\\' || c == '/'; }
+
+// Where the last name of `path` begins.
+static const char *last_name(const char *path)
+{
+    const char *name = path;
+    for (const char *c = path; *c != 0; c++)
+        if (is_separator(*c))
+            name = c + 1;
+    return name;
+}
+
+// The same path, byte for byte, either separator standing for the other.
+static bool same_path(const char *a, const char *b)
+{
+    for (; *a != 0 && *b != 0; a++, b++)
+        if (*a != *b && !(is_separator(*a) && is_separator(*b)))
+            return false;
+    return *a == *b;
+}
+
+// Whether the file at `final_file` lies in the folder the user's `path`
+// names, under the name it gives: the folder's own final path joined with
+// that name. A link in the last name leads elsewhere; links in the folders
+// above lead both alike. Where the folder's final path cannot be had, yes.
+static bool lies_at(const char *path, const char *final_file)
+{
+    const char *name = last_name(path);
+    char folder[FS_MAX_PATH];
+    int length = static_cast<int>(name - path);
+    if (length == 0) {
+        const char *colon = strchr(path, ':');
+        length = colon != NULL ? static_cast<int>(colon - path + 1) : 0;
+        name = path + length;
+    } else if (length > 1 && path[length - 2] != ':' && !is_separator(path[length - 2])) {
+        length--;  // the separator, kept only after a drive or the root
+    }
+    snprintf(folder, sizeof folder, "%.*s", length, path);
+    if (folder[0] == 0)
+        snprintf(folder, sizeof folder, ".");
+    HANDLE handle;
+    if (w32_CreateFile(folder, FILE_READ_ATTRIBUTES, kShare | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, NULL, &handle) != NULL)
+        return true;
+    char joined[kFinalRoom + FS_MAX_PATH];
+    bool known = final_path_of(handle, joined);
+    CloseHandle(handle);
+    if (!known)
+        return true;
+    size_t end = strlen(joined);
+    snprintf(joined + end, sizeof joined - end, "%s%s", end > 0 && is_separator(joined[end - 1]) ? "" : "\\", name);
+    return same_path(joined, final_file);
+}
+
+// A link the system does not mark as one (Wine shows a symbolic link to a
+// file as a plain file) is told by where the file opened lies. A file the
+// user named is then replaced where it lies, so that the link stays a link;
+// a listed entry that lies elsewhere is refused as a link. Where the system
+// cannot tell, the path is used as given.
+static ErrorRecord *check_place(const char *path, LinkRule rule, Original *original)
+{
+    char final_file[kFinalRoom];
+    if (!final_path_of(original->handle, final_file) || lies_at(original->path, final_file))
+        return NULL;
+    if (rule == LINK_REFUSED)
+        return original_let_go(original, err_win32_code(ERROR_CANT_RESOLVE_FILENAME, "CreateFile", "%s", path));
+    if (strlen(final_file) >= FS_MAX_PATH)
+        return original_let_go(original, err_win32_code(ERROR_FILENAME_EXCED_RANGE, "GetFinalPathNameByHandle",
+                                                        "%s", path));
+    memcpy(original->path, final_file, strlen(final_file) + 1);
+    return NULL;
+}
+
 // A bare name is given its folder, the current one: the replace and the
 // temporary file beside it are then in the same, named folder (Wine's
 // replace refuses a bare name).
@@ -145,7 +234,9 @@ ErrorRecord *original_open(const char *path, LinkRule rule, Original *original)
     Expected expected = {NULL, NULL};
     bool link = false;
     ErrorRecord *error = open_original(path, expected, original, &link);
-    if (error != NULL || !link)
+    if (error == NULL && !link)
+        return check_place(path, rule, original);
+    if (error != NULL)
         return error;
     error = original_let_go(original, NULL);
     if (error == NULL && rule == LINK_REFUSED)

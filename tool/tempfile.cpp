@@ -36,6 +36,17 @@ static void watch_interrupts(void)
         installed = SetConsoleCtrlHandler(on_interrupt, TRUE) != FALSE;
 }
 
+// `path` with every '/' made a backslash, the separator every Windows call
+// takes: Wine's replace fails a relative name whose last separator is '/'
+// (267). The POSIX layer reads both alike.
+static void with_backslashes(const char *path, char *out)
+{
+    size_t i = 0;
+    for (; path[i] != 0 && i < FS_MAX_PATH - 1; i++)
+        out[i] = path[i] == '/' ? '\\' : path[i];
+    out[i] = 0;
+}
+
 // A name beside `path` for the temporary file: the directory part of the
 // path and a short name of our own. Fails when it does not fit.
 static bool temp_name_beside(const char *path, unsigned serial, char *out)
@@ -117,23 +128,62 @@ void temp_drop(int slot)
     temp_active[slot] = 0;
 }
 
-ErrorRecord *temp_replace(int slot, const char *path)
+// Whether `original->path` still names the original, as it was seen.
+static bool holds_original(const Original *original)
 {
-    const char *temp_path = temp_paths[slot];
-    ErrorRecord *error = w32_ReplaceFile(path, temp_path);
+    HANDLE handle;
+    if (original_reopen(original, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        &handle) != NULL)
+        return false;
+    CloseHandle(handle);
+    return true;
+}
+
+// The temporary file is left where it is, no longer ours to remove (the
+// interrupt handler included): it holds the only copy of the file.
+static ErrorRecord *temp_keep(int slot, int code, const char *path)
+{
+    temp_active[slot] = 0;
+    const char *name = temp_paths[slot];
+    for (const char *c = temp_paths[slot]; *c != 0; c++)
+        if (*c == '\\' || *c == '/')
+            name = c + 1;
+    return err_win32_code(code, "ReplaceFile", "%s holds the only copy of %s", name, path);
+}
+
+// A failed replace may have taken the original away: with 1176 it is gone
+// and the new content is under the temporary name alone; with 1177 it
+// lives on under a name of the system's choice. Some systems report 1176
+// and leave another file under the name, one the name also reads as (a
+// case twin on a case-sensitive folder, or a file named like the short
+// name of another). So the temporary file is removed only while the name
+// still holds the original, or where the system left both names as they
+// were and another program put a file of its own there; where the name is
+// free it is moved there, without replacing whatever may come meanwhile;
+// otherwise it is kept, and the error names it.
+ErrorRecord *temp_replace(int slot, const Original *original)
+{
+    char path[FS_MAX_PATH], temp[FS_MAX_PATH];
+    with_backslashes(original->path, path);
+    with_backslashes(temp_paths[slot], temp);
+    ErrorRecord *error = w32_ReplaceFile(path, temp);
     if (error == NULL) {
         temp_active[slot] = 0;
         return NULL;
     }
-    // The original may already be gone with the new content still under the
-    // temporary name: then that name is the only copy left, and moving it
-    // into place is the way forward.
-    if (error->code == ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
-        GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES &&
-        MoveFileExA(temp_path, path, MOVEFILE_REPLACE_EXISTING)) {
+    int code = error->code;
+    if (holds_original(original)) {
+        temp_drop(slot);
+        return err_win32_code(code, "ReplaceFile", "%s", original->path);
+    }
+    if (MoveFileExA(temp, path, 0)) {
         temp_active[slot] = 0;
         return NULL;
     }
+    bool taken_away = code == ERROR_UNABLE_TO_MOVE_REPLACEMENT || code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 ||
+                      GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+    if (taken_away)
+        return temp_keep(slot, code, original->path);
     temp_drop(slot);
-    return error;
+    return err_win32_code(code, "ReplaceFile", "%s", original->path);
 }

@@ -66,7 +66,11 @@ const char *temp_name(int slot);
 // Removes it and frees its slot; once only.
 void temp_drop(int slot);
 // Moves the finished temporary file over the original and frees its slot.
-ErrorRecord *temp_replace(int slot, const char *path);
+// Where it fails having taken the original away, the temporary file is
+// moved into the free name or kept, and the error names it; it is removed
+// only where the name holds the original still, or a file another program
+// put there.
+ErrorRecord *temp_replace(int slot, const Original *original);
 
 // Writes the new content that `content` makes from the original into a
 // temporary file beside it, with the original's last-write time, starts it

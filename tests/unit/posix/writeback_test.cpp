@@ -81,17 +81,17 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
         const char *when;
         bool linked;
         WinposixCall call;
-        int n;
+        int n;  // the original's folder is opened and closed first, to tell where the file lies
         char does;
         DWORD code;
     } cases[] = {
         {"between the passes", false, WINPOSIX_CALL_READ, 2, 'a', FS_ERROR_FILE_CHANGED},
         {"between the passes", false, WINPOSIX_CALL_READ, 2, 't', FS_ERROR_FILE_CHANGED},
         {"between the passes, linked", true, WINPOSIX_CALL_READ, 2, 'a', FS_ERROR_FILE_CHANGED},
-        {"once the temporary file is written", false, WINPOSIX_CALL_CLOSE, 1, 'a', ERROR_SHARING_VIOLATION},
-        {"once the temporary file is written, linked", true, WINPOSIX_CALL_CLOSE, 1, 'a',
+        {"once the temporary file is written", false, WINPOSIX_CALL_CLOSE, 2, 'a', ERROR_SHARING_VIOLATION},
+        {"once the temporary file is written, linked", true, WINPOSIX_CALL_CLOSE, 2, 'a',
          ERROR_SHARING_VIOLATION},
-        {"nobody", false, WINPOSIX_CALL_CLOSE, 1, 0, 0},
+        {"nobody", false, WINPOSIX_CALL_CLOSE, 2, 0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.when) + " " + c.does);
