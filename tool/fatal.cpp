@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "dravick.h"
+#include "native.h"
 
 void fatal(const char *format, ...)
 {
@@ -11,6 +12,6 @@ void fatal(const char *format, ...)
     va_start(args, format);
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
-    fprintf(stderr, "%s\r\n", message);
+    fprintf(stderr, "%s%s", message, native_line_end);
     exit(run_state.check ? 2 : 1);
 }
