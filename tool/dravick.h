@@ -23,10 +23,13 @@ void report_change(const char *path, int64_t growth);
 void report_error(const ErrorRecord *error);
 
 // "PATH: why" on standard error, for an entry the walk passes by; not an
-// error.
+// error. report_passed_by names an entry of the directory by its name as
+// listed, which is not read as a path.
 void report_notice(const char *path, const char *why);
+void report_passed_by(const char *directory, const char *name, const char *why);
 
-// The usage line on standard error; counted as an error.
+// The usage line, without its line end, on standard error; counted as an
+// error.
 void report_usage(const char *usage);
 
 // The exit status for what was printed: 2 after an error text or the usage
@@ -55,7 +58,7 @@ ErrorRecord *convert_listed(const char *path, const FileInfo *entry);
 // this level's listing is returned.
 ErrorRecord *walk_tree(char *path, int path_size, const char *pattern);
 
-// Prints the formatted message and CR LF on standard error and ends the
+// Prints the formatted message and a line end on standard error and ends the
 // process with status 1, or 2 after an error text or in a check run (where
 // 1 means "would change").
 [[noreturn]] void fatal(const char *format, ...);

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "dravick.h"
+#include "native.h"
 
 void fatal(const char *format, ...)
 {
@@ -11,7 +12,7 @@ void fatal(const char *format, ...)
     va_start(args, format);
     vsnprintf(message, sizeof message, format, args);
     va_end(args);
-    fprintf(stderr, "%s\r\n", message);
+    fprintf(stderr, "%s%s", message, native_line_end);
     // 1 says only this; an error text printed before, or a check run (where
     // 1 means "would change"), ends with 2.
     exit(run_state.check || run_state.errors > 0 ? 2 : 1);

@@ -1,10 +1,11 @@
-// dravick PATH: normalises the line endings of one file, or of every "txt"
-// and "csc" file in a tree, to CR LF. dravick --check PATH says what that
-// would do and does nothing.
+// dravick PATH...: normalises the line endings of each file, or of every
+// "txt" and "csc" file in each tree, to CR LF. dravick --check PATH... says
+// what that would do and does nothing.
 #include <stdio.h>
 #include <string.h>
 
 #include "dravick.h"
+#include "native.h"
 
 static ErrorRecord *run(const char *argument)
 {
@@ -32,40 +33,62 @@ static ErrorRecord *run(const char *argument)
     return walk_tree(path, FS_MAX_PATH, "*.*");
 }
 
-static const char kUsage[] = "Syntax: dravick [path]\r\n";
+// The first line of --help, and what a command line without a path gets.
+static const char kUsage[] = "Syntax: dravick [--check] [--] PATH...";
 
 static void print_help(void)
 {
-    printf("%s", kUsage);
-    printf("  dravick PATH          convert the file, or the txt and csc files below the folder\r\n");
-    printf("  dravick --check PATH  print what converting PATH would print, change nothing\r\n");
-    printf("  dravick --help        print this text\r\n");
-    printf("  dravick --version     print the version\r\n");
+    const char *lines[] = {
+        kUsage,
+        "  dravick PATH...          convert each file, or the txt and csc files below each folder",
+        "  dravick --check PATH...  print what converting them would print, change nothing",
+        "  dravick --help, -h       print this text",
+        "  dravick --version, -V    print the version",
+    };
+    for (const char *line : lines)
+        printf("%s%s", line, native_line_end);
 }
 
-// The flags are these exact words, and only in the first argument; "--"
-// right before the path ends them, so that any name can be given.
+static bool is_flag(const char *argument, const char *word, const char *letter)
+{
+    return strcmp(argument, word) == 0 || strcmp(argument, letter) == 0;
+}
+
+static int usage(void)
+{
+    report_usage(kUsage);
+    return report_status();
+}
+
+// The flags are these exact words, and only at the start: --help and
+// --version stand alone, --check comes before the paths, and "--" right
+// after them ends them, so that any name can be given. Every other word is
+// a path. Each path is taken in turn, as a run with it alone would take
+// it, and the status is the worst of them.
 int main(int argc, char **argv)
 {
-    int first = 1;
-    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+    bool help = argc > 1 && is_flag(argv[1], "--help", "-h");
+    bool version = argc > 1 && is_flag(argv[1], "--version", "-V");
+    if ((help || version) && argc > 2)
+        return usage();
+    if (help) {
         print_help();
         return 0;
     }
-    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
-        printf("dravick %s\r\n", DRAVICK_VERSION);
+    if (version) {
+        printf("dravick %s%s", DRAVICK_VERSION, native_line_end);
         return 0;
     }
+    int first = 1;
     if (argc > first && strcmp(argv[first], "--check") == 0) {
         run_state.check = true;
         first++;
     }
-    if (argc == first + 2 && strcmp(argv[first], "--") == 0)
+    if (argc > first && strcmp(argv[first], "--") == 0)
         first++;
-    if (argc != first + 1) {
-        report_usage(kUsage);
-        return report_status();
-    }
-    report_error(run(argv[first]));
+    if (argc == first)
+        return usage();
+    for (int i = first; i < argc; i++)
+        report_error(run(argv[i]));
     return report_status();
 }

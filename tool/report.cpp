@@ -17,6 +17,7 @@
 #include "batch.h"
 #include "dravick.h"
 #include "interrupts.h"
+#include "native.h"
 #include "shown.h"
 
 RunState run_state;
@@ -26,12 +27,33 @@ static void put_name(FILE *stream, const char *name)
     shown_write(stream, name, strlen(name));
 }
 
+static void put_path(FILE *stream, const char *path, size_t length)
+{
+    shown_write_path(stream, path, length);
+}
+
+// A text of the system's, whose own line breaks are CR LF, with the
+// platform's line ends.
+static void put_text(FILE *stream, const char *text, size_t length)
+{
+    size_t start = 0;
+    for (size_t i = 0; i + 1 < length; i++) {
+        if (text[i] != '\r' || text[i + 1] != '\n')
+            continue;
+        fwrite(text + start, 1, i - start, stream);
+        fputs(native_line_end, stream);
+        start = i + 2;
+        i++;
+    }
+    fwrite(text + start, 1, length - start, stream);
+}
+
 static void end_line(void)
 {
-    fputs("\r\n", stdout);
+    fputs(native_line_end, stdout);
     if (fflush(stdout) == 0 && !ferror(stdout))
         return;
-    fputs("standard output: cannot be written, run stopped\r\n", stderr);
+    fprintf(stderr, "standard output: cannot be written, run stopped%s", native_line_end);
     batch_abandon();
     exit(2);
 }
@@ -39,7 +61,7 @@ static void end_line(void)
 void report_change(const char *path, int64_t growth)
 {
     interrupts_hold();
-    put_name(stdout, path);
+    put_path(stdout, path, strlen(path));
     printf(" change in size %d", static_cast<int>(growth));
     end_line();
     run_state.changes++;
@@ -73,8 +95,8 @@ void report_error(const ErrorRecord *record)
     batch_settle();
     interrupts_hold();
     size_t start = details_start(error);
-    fwrite(error->text, 1, start, stdout);
-    put_name(stdout, error->text + start);
+    put_text(stdout, error->text, start);
+    put_path(stdout, error->text + start, strlen(error->text + start));
     end_line();
     run_state.errors++;
     interrupts_release();
@@ -83,13 +105,24 @@ void report_error(const ErrorRecord *record)
 void report_notice(const char *path, const char *why)
 {
     batch_settle();
-    put_name(stderr, path);
-    fprintf(stderr, ": %s\r\n", why);
+    put_path(stderr, path, strlen(path));
+    fprintf(stderr, ": %s%s", why, native_line_end);
+}
+
+// The name as it is on disk: it may hold a backslash, which is not a
+// separator in it.
+void report_passed_by(const char *directory, const char *name, const char *why)
+{
+    batch_settle();
+    put_path(stderr, directory, strlen(directory));
+    fputs(native_join(directory), stderr);
+    put_name(stderr, name);
+    fprintf(stderr, ": %s%s", why, native_line_end);
 }
 
 void report_usage(const char *usage)
 {
-    fputs(usage, stderr);
+    fprintf(stderr, "%s%s", usage, native_line_end);
     run_state.errors++;
 }
 

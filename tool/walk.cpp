@@ -1,31 +1,46 @@
 // The tree walk: every "txt" and "csc" file below a directory, depth first
 // in the listing's order. One path buffer serves the whole recursion: each
-// level appends a backslash and an entry's name and cuts them off again.
+// level appends the platform's separator and an entry's name and cuts them
+// off again.
 #include <stdio.h>
 #include <string.h>
 
 #include "batch.h"
 #include "dravick.h"
+#include "native.h"
 
 // The error for an entry whose joined path does not fit the buffer; the
 // directory is shortened to its end so that the entry's name stays readable.
 static ErrorRecord *too_long(const char *directory, const char *name)
 {
     size_t length = strlen(directory);
+    const char *join = native_join(directory);
     if (length + strlen(name) <= 120)
-        return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "walk_tree", "%s\\%s", directory, name);
+        return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "walk_tree", "%s%s%s", directory, join, name);
     const char *tail = length > 60 ? directory + length - 60 : directory;
-    return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "walk_tree", "...%s\\%.60s...", tail, name);
+    return err_win32_code(ERROR_FILENAME_EXCED_RANGE, "walk_tree", "...%s%s%.60s...", tail, join, name);
 }
 
-// A name may hold characters the path expansion reads: a quote would be
-// dropped and angle brackets would open a token ("<%VAR%>.txt"), leading
-// anywhere. Only the argument is expanded. An empty name, "." and ".."
-// would not name the entry, and ".." would lead out of the tree.
-static bool names_itself(const char *name)
+// Why a name cannot be joined to its folder's path as it is, or null: the
+// joined path would name another entry, or none. Every path the library
+// takes reads a backslash as a separator, which a name on POSIX may hold;
+// the path expansion drops a quote and reads angle brackets as a token
+// ("<%VAR%>.txt" would lead anywhere: only the argument is expanded); '*'
+// and '?' make it a search pattern, which the file calls refuse (on Windows
+// the system gives '?' for a character of the name outside the code page).
+// An empty name, "." and ".." (which the listing leaves out) would not name
+// the entry, and ".." would lead out of the tree.
+static const char *not_carried(const char *name)
 {
-    return name[0] != '\0' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0 &&
-           strpbrk(name, "\"<>") == NULL;
+    if (strpbrk(name, "\\/") != NULL)
+        return "name holds a path separator, skipped";
+    if (strpbrk(name, "\"<>") != NULL)
+        return "name holds a quote or an angle bracket, skipped";
+    if (strpbrk(name, "*?") != NULL)
+        return "name holds a wildcard, skipped";
+    if (name[0] == '\0' || strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+        return "name is not an entry's own, skipped";
+    return NULL;
 }
 
 // The walk would act on this entry: a directory, or a "txt" or "csc" file.
@@ -35,25 +50,10 @@ static bool of_interest(const FileInfo *entry)
            fs_ext_cmp(entry->name, "csc") == 0;
 }
 
-// Such an entry passed by is named on standard error, as it is on disk.
-static void pass_by(const char *directory, const char *name, const char *why)
-{
-    char path[2 * FS_MAX_PATH];
-    snprintf(path, sizeof path, "%s\\%s", directory, name);
-    report_notice(path, why);
-}
-
-// On POSIX a name may hold a backslash, which every path the library takes
-// reads as a separator: joined, the name would lead to another entry.
-static bool carried_intact(const char *name)
-{
-    return strpbrk(name, "\\/") == NULL;
-}
-
-// The walk follows no link and opens nothing but files: a link may lead out
-// of the tree or back up it, and reading a FIFO or a device may wait for
-// ever. Such an entry that the walk would have entered or converted is
-// named on standard error.
+// The walk follows no link, opens nothing but files, and uses no name it
+// cannot carry: a link may lead out of the tree or back up it, and reading
+// a FIFO or a device may wait for ever. Such an entry that the walk would
+// have entered or converted is named on standard error, as it is listed.
 static bool passed_by(const char *directory, const FileInfo *entry)
 {
     const char *why = NULL;
@@ -61,12 +61,12 @@ static bool passed_by(const char *directory, const FileInfo *entry)
         why = "link not followed";
     else if (entry->attributes & FILE_ATTRIBUTE_DEVICE)
         why = "not a regular file, skipped";
-    else if (!carried_intact(entry->name))
-        why = "name holds a path separator, skipped";
+    else
+        why = not_carried(entry->name);
     if (why == NULL)
         return false;
     if (of_interest(entry))
-        pass_by(directory, entry->name, why);
+        report_passed_by(directory, entry->name, why);
     return true;
 }
 
@@ -115,7 +115,7 @@ static ErrorRecord *walk_held(char *path, int path_size, const char *pattern, HA
 
 // A listed subdirectory is entered only as what was listed: a directory,
 // not a link put in its place since.
-static ErrorRecord *enter(char *path, int path_size, const char *pattern, int end)
+static ErrorRecord *enter(char *path, int path_size, const char *pattern, int end, const char *name)
 {
     HANDLE held;
     bool link = false;
@@ -124,8 +124,10 @@ static ErrorRecord *enter(char *path, int path_size, const char *pattern, int en
         return error;
     if (!link)
         return walk_held(path, path_size, pattern, held);
+    char joined = path[end];
     path[end] = '\0';
-    pass_by(path, path + end + 1, "link not followed");
+    report_passed_by(path, name, "link not followed");
+    path[end] = joined;
     return fs_close_named(held, NULL, path);
 }
 
@@ -139,7 +141,7 @@ static ErrorRecord *handle_entry(char *path, int path_size, const char *pattern,
         if (fs_ext_cmp(entry->name, "csc") == 0)
             error = convert_listed(path, entry);
     } else if (entry->kind == FS_KIND_DIR) {
-        error = enter(path, path_size, pattern, end);
+        error = enter(path, path_size, pattern, end, entry->name);
     }
     return error;
 }
@@ -157,17 +159,15 @@ static ErrorRecord *walk_held(char *path, int path_size, const char *pattern, HA
         error = fs_list_next(listing, &entry, &at_end);
         if (error != NULL || at_end)
             break;
-        if (end + 1 + static_cast<int>(strlen(entry.name)) >= path_size) {
+        const char *join = native_join(path);
+        int joined = end + static_cast<int>(strlen(join) + strlen(entry.name));
+        if (joined >= path_size) {
             report_error(too_long(path, entry.name));
             continue;
         }
         if (passed_by(path, &entry))
             continue;
-        if (!names_itself(entry.name)) {
-            report_error(err_win32_code(ERROR_INVALID_NAME, "walk_tree", "%s\\%s", path, entry.name));
-            continue;
-        }
-        fs_strcat(path + end, path_size - end, entry.name);
+        snprintf(path + end, static_cast<size_t>(path_size - end), "%s%s", join, entry.name);
         report_error(handle_entry(path, path_size, pattern, end, &entry));
         path[end] = '\0';
     }

@@ -80,7 +80,7 @@ TEST_F(BadInput, AwkwardNames)
     EXPECT_EQ(sorted(converted), o.converted);
     EXPECT_EQ(sorted(kept), o.kept);
     for (const std::string &name : converted)
-        EXPECT_NE(std::string::npos, out.find(change_line(walked(name), 3))) << name;
+        EXPECT_NE(std::string::npos, out.find(change_line(walked_path(dir(), printed_name(name)), 3))) << name;
     // Only the name one character too long is an error.
     std::vector<ErrorLine> errors = error_lines(out);
     ASSERT_EQ(1u, errors.size()) << out;
@@ -125,7 +125,7 @@ TEST_F(BadInput, TreeDeeperThanThePathBuffer)
             expected_errors++;
         if (level == kLevels)
             break;
-        std::string sub = at + "\\" + level_name(level + 1);
+        std::string sub = walked_path(at, level_name(level + 1));
         if (sub.size() >= kPathBuffer || sub.size() + 4 >= kPathBuffer) {
             expected_errors++;
             break;

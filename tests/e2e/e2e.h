@@ -107,12 +107,7 @@ protected:
     }
 
     // A path below the temporary directory as the walk spells it.
-    std::string walked(const std::string &rel) const
-    {
-        std::string r = rel;
-        std::replace(r.begin(), r.end(), '/', '\\');
-        return dir() + "\\" + r;
-    }
+    std::string walked(const std::string &rel) const { return walked_path(dir(), rel); }
 
     // Runs the tool, which must end normally and print nothing on its
     // standard error; returns its standard output.

@@ -82,9 +82,9 @@ TEST_F(FullDisk, FilesThatNeedMoreRoomAreKeptAndTheWalkGoesOn)
     ASSERT_EQ(2u, errors.size()) << out;
     EXPECT_EQ(kDiskFull, errors[0].code);
     EXPECT_EQ(kDiskFull, errors[1].code);
-    EXPECT_EQ(disk_ + "\\big.txt", errors[0].details);
-    EXPECT_EQ(disk_ + "\\hl.txt", errors[1].details);
-    EXPECT_NE(std::string::npos, out.find(change_line(disk_ + "\\z.txt", 1))) << out;
+    EXPECT_EQ(walked_path(disk_, "big.txt"), errors[0].details);
+    EXPECT_EQ(walked_path(disk_, "hl.txt"), errors[1].details);
+    EXPECT_NE(std::string::npos, out.find(change_line(walked_path(disk_, "z.txt"), 1))) << out;
     EXPECT_EQ(std::string::npos, out.find("big.txt change")) << out;
     EXPECT_EQ(std::string::npos, out.find("hl.txt change")) << out;
 

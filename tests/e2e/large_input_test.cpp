@@ -17,7 +17,7 @@ const int kTooLarge = 223;
 
 class LargeInput : public MemoryDirTest {
 protected:
-    std::string walked(const std::string &name) const { return dir() + "\\" + name; }
+    std::string walked(const std::string &name) const { return walked_path(dir(), name); }
     uint64_t free_bytes() const
     {
         std::error_code ec;

@@ -123,7 +123,7 @@ TEST_F(StaleListing, EntriesChangedOrRemovedAfterTheListing)
     const ErrorLine *grown = error_naming(errors, walked("q.txt"));
     const ErrorLine *gone = error_naming(errors, walked("r.txt"));
     const ErrorLine *shrunk = error_naming(errors, walked("s.txt"));
-    const ErrorLine *folder = error_naming(errors, walked("sub") + "\\*.*");
+    const ErrorLine *folder = error_naming(errors, walked_path(walked("sub"), "*.*"));
     ASSERT_TRUE(grown && gone && shrunk && folder) << out;
     EXPECT_EQ(kFileChangedCode, grown->code);
     EXPECT_EQ(2, gone->code);

@@ -17,9 +17,24 @@ bool run_program(const std::string &program, const std::vector<std::string> &arg
                  std::string *out, std::string *err, int *status,
                  const std::function<void()> &before_reading = nullptr);
 
-// How a line the program prints with "\r\n" reaches its standard streams on
-// this target: the Windows C runtime writes them in text mode and turns the
-// LF into CR LF.
+// How a line the tool prints reaches its standard streams on this target:
+// on POSIX it ends in LF; on Windows the tool ends it in CR LF, and the C
+// runtime, which writes the streams in text mode, turns the LF into CR LF.
 std::string printed_line(const std::string &text);
+
+// A path below `dir` as the tool's walk joins it and prints it on this
+// target, `rel` written with '/' between its components: on POSIX with
+// '/', not doubled after a trailing one; on Windows with a backslash,
+// always inserted, so that C:\data\ gives C:\data\\notes.txt.
+std::string walked_path(const std::string &dir, const std::string &rel);
+
+// A name in UTF-8 as the tool shows it: each control character (C1 controls
+// included) and each byte that is not part of valid UTF-8 as '?'.
+std::string shown_utf8(const std::string &text);
+
+// How the tool prints a name the test wrote in its narrow encoding: the
+// name as the tool gets it (on Windows, whose program has UTF-8 for its
+// code page, converted from the test's ANSI code page), shown as above.
+std::string printed_name(const std::string &narrow);
 
 #endif

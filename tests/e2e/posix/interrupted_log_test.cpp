@@ -67,12 +67,13 @@ TEST_F(InterruptedLog, NamesEveryFileReplacedOnWholeLines)
         std::vector<std::string> lines;
         std::string report = file_bytes(log);
         size_t start = 0;
-        for (size_t end; (end = report.find("\r\n", start)) != std::string::npos; start = end + 2)
+        const std::string line_end = printed_line("");
+        for (size_t end; (end = report.find(line_end, start)) != std::string::npos; start = end + line_end.size())
             lines.push_back(report.substr(start, end - start));
         EXPECT_EQ(report.size(), start) << "a line cut short: " << report.substr(start);
         std::map<std::string, int> named;
         for (const std::string &line : lines) {
-            const std::string prefix = path("tree") + "\\";
+            const std::string prefix = walked_path(path("tree"), "");
             const std::string suffix = " change in size 1";
             ASSERT_TRUE(line.size() > prefix.size() + suffix.size() && line.compare(0, prefix.size(), prefix) == 0 &&
                         line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)

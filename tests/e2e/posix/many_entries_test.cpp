@@ -18,7 +18,7 @@ TEST_F(ManyEntries, DirectoryOfOneHundredThousandEntries)
         snprintf(name, sizeof name, "f%06d.txt", i);
         std::ofstream(path(name), std::ios::binary) << (i % 2 == 0 ? "n\n" : "c\r\n");
         if (i % 2 == 0)
-            want += change_line(dir() + "\\" + name, 1);
+            want += change_line(walked_path(dir(), name), 1);
     }
     std::vector<std::string> names = tree_names(dir());
     TreeFiles before = tree_files(dir());

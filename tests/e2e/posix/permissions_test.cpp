@@ -134,6 +134,6 @@ TEST_F(Permissions, DirectoryWithoutRoomForTheTemporaryFile)
     ASSERT_EQ(1u, errors.size()) << out;
     EXPECT_EQ("CreateFile", errors[0].call);
     EXPECT_EQ(5, errors[0].code);
-    EXPECT_EQ(walked("locked") + "\\l.txt", errors[0].details);
+    EXPECT_EQ(walked_path(walked("locked"), "l.txt"), errors[0].details);
     EXPECT_EQ(std::string::npos, out.find("l.txt change")) << out;
 }

@@ -9,7 +9,14 @@
 
 extern char **environ;
 
-std::string printed_line(const std::string &text) { return text + "\r\n"; }
+std::string printed_line(const std::string &text) { return text + "\n"; }
+
+std::string walked_path(const std::string &dir, const std::string &rel)
+{
+    return dir + (!dir.empty() && dir.back() == '/' ? "" : "/") + rel;
+}
+
+std::string printed_name(const std::string &narrow) { return shown_utf8(narrow); }
 
 static void drain(int out_fd, int err_fd, std::string *out, std::string *err)
 {

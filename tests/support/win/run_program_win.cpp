@@ -2,11 +2,31 @@
 // by a thread of its own so that neither can fill up and stall the child.
 #include <windows.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "run_program.h"
 
 std::string printed_line(const std::string &text) { return text + "\r\r\n"; }
+
+std::string walked_path(const std::string &dir, const std::string &rel)
+{
+    std::string path = dir + "\\" + rel;
+    std::replace(path.begin() + static_cast<std::ptrdiff_t>(dir.size()), path.end(), '/', '\\');
+    return path;
+}
+
+std::string printed_name(const std::string &narrow)
+{
+    int length = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), &wide[0], length);
+    length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], length, nullptr,
+                        nullptr);
+    return shown_utf8(utf8);
+}
 
 // One argument quoted the way the C runtime splits a command line.
 static std::string quote_argument(const std::string &arg)

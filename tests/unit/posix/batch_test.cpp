@@ -13,6 +13,7 @@
 
 #include "dravick.h"
 #include "held_child.h"
+#include "run_program.h"
 #include "testutil.h"
 
 namespace fs = std::filesystem;
@@ -37,9 +38,7 @@ protected:
     // The line the walk prints for a file it replaced.
     std::string line(const std::string &rel) const
     {
-        std::string shown = dir() + "\\" + rel;
-        std::replace(shown.begin() + static_cast<long>(dir().size()), shown.end(), '/', '\\');
-        return shown + " change in size 2\r\n";
+        return printed_line(walked_path(dir(), rel) + " change in size 2");
     }
 
     // Walks the folder in a child held at the n-th call of `kind`, where
@@ -126,8 +125,8 @@ TEST_F(Batch, FailedFlushFailsThatFileAlone)
     report_error(walk_tree(buffer, FS_MAX_PATH, "*.*"));
     std::string report = testing::internal::GetCapturedStdout();
     winposix_fail_reset();
-    std::string b_error = "There is not enough space on the disk.\r\n(FlushFileBuffers) (112) (" + dir() +
-                          "\\d1\\b.txt)\r\n";
+    std::string b_error = printed_line("There is not enough space on the disk.") +
+                          printed_line("(FlushFileBuffers) (112) (" + walked_path(dir(), "d1/b.txt") + ")");
     EXPECT_EQ(line("d1/a.txt") + b_error + line("d2/c.txt") + line("d2/d.txt"), report);
     EXPECT_EQ("one\ntwo\n", read_file("d1/b.txt"));
     EXPECT_EQ("one\r\ntwo\r\n", read_file("d2/d.txt"));
@@ -143,8 +142,9 @@ TEST_F(Batch, ErrorsAndNoticesKeepTheirPlace)
     std::string report;
     int status = walk_held_at(WINPOSIX_CALL_RENAME, 1, [](pid_t) {}, &report);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    std::string b_error = "Access is denied.\r\n(CreateFile) (5) (" + dir() + "\\d1\\b.txt)\r\n";
-    std::string notice = dir() + "\\d2\\c2.txt: link not followed\r\n";
+    std::string b_error = printed_line("Access is denied.") +
+                          printed_line("(CreateFile) (5) (" + walked_path(dir(), "d1/b.txt") + ")");
+    std::string notice = printed_line(walked_path(dir(), "d2/c2.txt") + ": link not followed");
     EXPECT_EQ(line("d1/a.txt") + b_error + line("d2/c.txt") + notice + line("d2/d.txt"), report);
     test_set_readonly(path("d1/b.txt"), false);
 }

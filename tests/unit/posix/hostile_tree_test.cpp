@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "dravick.h"
+#include "run_program.h"
 #include "testutil.h"
 
 namespace fs = std::filesystem;
@@ -80,7 +81,7 @@ protected:
         EXPECT_EQ((std::vector<std::string>{"o.txt", "passwd"}), list_dir("outside"));
     }
 
-    std::string tree(const std::string &rel) const { return path("tree") + "\\" + rel; }
+    std::string tree(const std::string &rel) const { return walked_path(path("tree"), rel); }
 
     std::string out_, err_;
 };
@@ -108,12 +109,13 @@ TEST_F(HostileTree, AliasedNames)
     EXPECT_EQ("in\n", read_file("tree/x\\sub/in.txt"));
     EXPECT_EQ(bait, read_file("tree/q\\victim.txt"));
     EXPECT_TRUE(fs::is_symlink(path("tree/victim.txt")));
-    EXPECT_EQ(tree("q\\victim.txt") + ": name holds a path separator, skipped\r\n" + tree("sub") +
-                  ": link not followed\r\n" + tree("victim.txt") + ": link not followed\r\n" +
-                  tree("x\\sub") + ": name holds a path separator, skipped\r\n",
+    EXPECT_EQ(printed_line(tree("q\\victim.txt") + ": name holds a path separator, skipped") +
+                  printed_line(tree("sub") + ": link not followed") +
+                  printed_line(tree("victim.txt") + ": link not followed") +
+                  printed_line(tree("x\\sub") + ": name holds a path separator, skipped"),
               err_);
-    EXPECT_EQ(tree("run-12:30:00.txt") + " change in size 1\r\n" + tree("y:sub") +
-                  "\\in.txt change in size 1\r\n",
+    EXPECT_EQ(printed_line(tree("run-12:30:00.txt") + " change in size 1") +
+                  printed_line(walked_path(tree("y:sub"), "in.txt") + " change in size 1"),
               out_);
 }
 
@@ -138,7 +140,7 @@ TEST_F(HostileTree, SwappedDirectory)
     walk(WINPOSIX_CALL_READ, 1, swap_sub);
     expect_outside_untouched();
     EXPECT_EQ("inside\n", read_file("sub.moved/o.txt"));
-    EXPECT_EQ(tree("sub") + ": link not followed\r\n", err_);
+    EXPECT_EQ(printed_line(tree("sub") + ": link not followed"), err_);
 
     // Held at w/a.txt's first read: w has been entered and listed.
     fs::remove(path("tree/sub"));
@@ -260,8 +262,8 @@ TEST_F(HostileTree, NoRefusalForWhereThePathLeads)
         report_error(walk_tree(buffer, FS_MAX_PATH, "*.*"));
         fflush(stdout);
         std::string out = testing::internal::GetCapturedStdout();
-        std::string converted = place == path("late") ? ".\\f.txt" : "w\\f.txt";
-        EXPECT_EQ(converted + " change in size 1\r\n", out);
+        std::string converted = walked_path(place == path("late") ? "." : "w", "f.txt");
+        EXPECT_EQ(printed_line(converted + " change in size 1"), out);
         ASSERT_EQ(0, chdir(cwd));
     }
     EXPECT_EQ("f\r\n", read_file(rel_deep + "/w/f.txt"));

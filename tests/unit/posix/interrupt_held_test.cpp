@@ -9,6 +9,7 @@
 
 #include "dravick.h"
 #include "held_child.h"
+#include "run_program.h"
 #include "testutil.h"
 
 class InterruptHeld : public TempDirTest {};
@@ -40,7 +41,7 @@ TEST_F(InterruptHeld, AtTheReplaceWaitsForTheLine)
     close(report[0]);
     int status = held_child_finish(&child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-    EXPECT_EQ(path("a.txt") + " change in size 2\r\n", out);
+    EXPECT_EQ(printed_line(path("a.txt") + " change in size 2"), out);
     EXPECT_EQ("one\r\ntwo\r\n", read_file("a.txt"));
     EXPECT_EQ(std::vector<std::string>{"a.txt"}, list_dir(""));
 }

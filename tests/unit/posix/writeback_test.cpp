@@ -13,6 +13,7 @@
 
 #include "dravick.h"
 #include "held_child.h"
+#include "run_program.h"
 #include "writeback.h"
 #include "testutil.h"
 #include "window_buffer.h"
@@ -115,7 +116,7 @@ TEST_F(WriteBack, FileWrittenMeanwhileIsLeftAsTheWriterLeftIt)
             struct stat st;
             ASSERT_EQ(0, stat(path("f.txt").c_str(), &st));
             EXPECT_EQ(0640u, st.st_mode & 07777);
-            EXPECT_EQ(path("f.txt") + " change in size 2\r\n", out_);
+            EXPECT_EQ(printed_line(path("f.txt") + " change in size 2"), out_);
             continue;
         }
         ASSERT_NE(nullptr, error);
