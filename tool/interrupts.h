@@ -1,4 +1,5 @@
-// Holding off an interrupt (Ctrl+C; on POSIX SIGINT, SIGTERM, SIGHUP) across
+// Holding off an interrupt (Ctrl+C; on POSIX the signals from outside that
+// end the process, winposix_interrupt_signals) across
 // the steps that must not be parted: a file's replace and its line in the
 // report, and the writing of any one line. An interrupt that comes while
 // interrupts are held takes effect at the outermost release, and then ends
@@ -8,9 +9,8 @@
 #ifndef DRAVICK_INTERRUPTS_H
 #define DRAVICK_INTERRUPTS_H
 
-// Holds may nest; each hold is ended by one release. A release with
-// nothing held does nothing, so that a caller may release after a step
-// that holds only on some of its paths.
+// Holds may nest; each hold is ended by one release, in the function that
+// held.
 void interrupts_hold(void);
 void interrupts_release(void);
 

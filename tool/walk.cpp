@@ -2,6 +2,11 @@
 // in the listing's order. One path buffer serves the whole recursion: each
 // level appends the platform's separator and an entry's name and cuts them
 // off again.
+//
+// Its safety rests on the directories it holds open: on Windows a held
+// folder cannot be renamed, and on POSIX the layer resolves every path
+// through a held directory beneath its descriptor (winposix/held.cpp), so
+// the joined paths lead where they led when the folder was listed.
 #include <stdio.h>
 #include <string.h>
 
