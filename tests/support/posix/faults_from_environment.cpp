@@ -3,8 +3,10 @@
 // value is a comma-separated list of KIND:N:CODE, for example
 // "write:2:112,rename:1:5": the N-th call of that kind (1: the first) fails
 // with the Windows error CODE. Kinds: read, write, create, rename, close,
-// find-next, reserve (address space), flush. A malformed list ends the process
-// with status 2.
+// find-next, reserve (address space), flush. DRAVICK_TEST_PAUSE=KIND:N holds
+// the process at the N-th call of that kind: it writes a byte to descriptor
+// 3 and waits until descriptor 4 gives a byte or its end. A malformed list
+// ends the process with status 2.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -69,4 +71,34 @@ static bool arm_faults(void)
     return true;
 }
 
+static WinposixCall kind_named(const char *name, size_t length, bool *found)
+{
+    for (const FaultKindName &k : fault_kinds) {
+        if (strlen(k.name) == length && strncmp(k.name, name, length) == 0) {
+            *found = true;
+            return k.kind;
+        }
+    }
+    *found = false;
+    return WINPOSIX_CALL_COUNT;
+}
+
+static bool arm_pause(void)
+{
+    const char *pause = getenv("DRAVICK_TEST_PAUSE");
+    if (pause == NULL)
+        return false;
+    const char *colon = strchr(pause, ':');
+    bool found = false;
+    WinposixCall kind = colon != NULL ? kind_named(pause, static_cast<size_t>(colon - pause), &found)
+                                      : WINPOSIX_CALL_COUNT;
+    char *end = NULL;
+    long n = found ? strtol(colon + 1, &end, 10) : 0;
+    if (!found || n < 1 || *end != '\0')
+        malformed(pause);
+    winposix_pause_nth(kind, static_cast<int>(n), 3, 4);
+    return true;
+}
+
 static const bool faults_armed = arm_faults();
+static const bool pause_armed = arm_pause();
