@@ -1,5 +1,7 @@
 // The counting pass with SSE2: the file is read 64 bytes at a time, and the
-// growth of each block is worked out from the bit masks of its LFs and CRs.
+// growth of each block is worked out from the bit masks of its LFs and CRs;
+// runs of blocks of the two usual kinds, lone LFs only and CR LF pairs
+// only, are passed in bulk.
 // The functions carry the target themselves, so that the 32-bit program,
 // built for processors without SSE2, has this code too and runs it only
 // where the processor has it (lineends.cpp).
@@ -128,6 +130,50 @@ KERNEL const unsigned char *skip_pair_blocks(const unsigned char *p, const unsig
     return q;
 }
 
+// The sum of the byte lanes.
+KERNEL int64_t lane_sum(__m128i lanes)
+{
+    __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    return _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+}
+
+// Text with lone LFs only, the usual kind, is counted without the marks of
+// its blocks: from a block that no run of breaks reaches, the blocks that
+// hold no CR grow by their LFs, added up lane by lane, as block_growth's
+// first case has it, but for a last LF that a CR follows, which pairs with
+// it. Returns the first block that holds a CR, or the end's.
+KERNEL const unsigned char *skip_lf_blocks(const unsigned char *p, const unsigned char *end, BlockCarry *carry,
+                                          int64_t *growth, __m128i *least)
+{
+    const unsigned char *q = p;
+    __m128i counts = _mm_setzero_si128();  // LFs in each lane, up to 4 a block
+    int blocks = 0;
+    while (end - q >= 64) {
+        __m128i crs = _mm_setzero_si128(), lfs = _mm_setzero_si128();
+        for (int i = 0; i < 64; i += 16) {
+            __m128i bytes = load(q + i);
+            crs = _mm_or_si128(crs, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(CR)));
+            lfs = _mm_sub_epi8(lfs, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(LF)));  // a match is minus one
+            *least = _mm_min_epu8(*least, bytes);
+        }
+        if (bits_of(crs) != 0)
+            break;
+        counts = _mm_add_epi8(counts, lfs);
+        q += 64;
+        if (++blocks == 63) {
+            *growth += lane_sum(counts);
+            counts = _mm_setzero_si128();
+            blocks = 0;
+        }
+    }
+    *growth += lane_sum(counts);
+    if (q > p) {
+        *growth -= q[-1] == LF && q < end && *q == CR;
+        carry->lf = q[-1] == LF;
+    }
+    return q;
+}
+
 // The last block is read from a copy padded with bytes that are neither
 // breaks nor zero, and is read even when empty: a run that reaches the end
 // of the one before is taken back there.
@@ -143,6 +189,8 @@ SSE2 int64_t lineends_sse2_count(const unsigned char *data, size_t size, bool *n
     while (end - p >= 64) {
         if (pairs_before && pairs_only_block(p, &least))
             p = skip_pair_blocks(p, end, &carry, &growth, &least);
+        else if ((carry.cr | carry.odd) == 0)
+            p = skip_lf_blocks(p, end, &carry, &growth, &least);
         if (end - p < 64)
             break;
         block_bits(p, &lf, &cr, &least);
