@@ -71,7 +71,7 @@ ErrorRecord *replace(Pending *file)
     if (error == NULL) {
         report_change(file->shown, file->growth);
         if (file->linked)
-            report_notice(file->shown, "hard link broken, its other names keep the old content");
+            report_notice(file->shown, kLinkBroken);
     }
     interrupts_release();
     return error;

@@ -91,7 +91,7 @@ static ErrorRecord *convert_one(const char *source, const char *destination, con
     if (error == NULL && run_state.check) {
         report_change(source, growth);
         if (linked)
-            report_notice(source, "hard link broken, its other names keep the old content");
+            report_notice(source, kLinkBroken);
     }
     return error;
 }

@@ -128,17 +128,6 @@ void temp_drop(int slot)
     temp_active[slot] = 0;
 }
 
-// Whether `original->path` still names the original, as it was seen.
-static bool holds_original(const Original *original)
-{
-    HANDLE handle;
-    if (original_reopen(original, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        &handle) != NULL)
-        return false;
-    CloseHandle(handle);
-    return true;
-}
-
 // The temporary file is left where it is, no longer ours to remove (the
 // interrupt handler included): it holds the only copy of the file.
 static ErrorRecord *temp_keep(int slot, int code, const char *path)
@@ -172,7 +161,8 @@ ErrorRecord *temp_replace(int slot, const Original *original)
         return NULL;
     }
     int code = error->code;
-    if (holds_original(original)) {
+    // The name still holds the original, as it was seen.
+    if (original_unchanged(original) == NULL) {
         temp_drop(slot);
         return err_win32_code(code, "ReplaceFile", "%s", original->path);
     }

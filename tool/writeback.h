@@ -56,6 +56,10 @@ ErrorRecord *original_changed(const char *path);
 
 struct StreamContent;
 
+// What standard error says of a file with several hard links once a new
+// file has taken the name converted.
+static const char kLinkBroken[] = "hard link broken, its other names keep the old content";
+
 // The temporary files beside the originals: one slot each in the table
 // the interrupt handler removes them from, as many as a batch holds.
 // temp_create gives the slot of a new one, created with the original's

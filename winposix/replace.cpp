@@ -54,16 +54,15 @@ BOOL rename_over(const Side &replacement, const Side &replaced, const struct sta
     return TRUE;
 }
 
-BOOL swap_in(const Side &replacement, const Side &replaced, int kept, bool leased)
+// `now` is the look at the replaced name just taken.
+BOOL swap_in(const Side &replacement, const Side &replaced, const struct stat &now, int kept, bool leased)
 {
     struct stat expected;
     if (kept < 0)
         return rename_over(replacement, replaced, nullptr);
     if (fstat(kept, &expected) != 0)
         return winposix_fail_errno();
-    struct stat now;
-    if ((leased && winposix_lease_broken(kept)) ||
-        fstatat(replaced.dir, replaced.name, &now, AT_SYMLINK_NOFOLLOW) != 0 || !same_file(now, expected))
+    if ((leased && winposix_lease_broken(kept)) || !same_file(now, expected))
         return winposix_fail(ERROR_SHARING_VIOLATION);
     if (!exchange(replacement, replaced)) {
         if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)
@@ -106,7 +105,7 @@ BOOL ReplaceFileA(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flag
         return winposix_fail(ERROR_ACCESS_DENIED);
     bool leased = false;
     int kept = winposix_take_kept(made, &leased);
-    BOOL done = swap_in(source, target, kept, leased);
+    BOOL done = swap_in(source, target, st, kept, leased);
     DWORD code = GetLastError();
     winposix_release_kept(kept, leased);
     if (!done)
